@@ -1,0 +1,136 @@
+/* vek_comm2.h - the sixteen exported functions of the alarm panel
+ * communications library, the layout of the host records and every message
+ * and notification code the library sends to its host. C and C++. */
+#ifndef VEK_COMM2_H
+#define VEK_COMM2_H
+
+#include "vek_host.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Window messages ------------------------------------------------- */
+#define VEK_WM_COMM_NOTICE 1025u       /* worker -> status dialog: notice */
+#define VEK_WM_COMM_STEP_DONE 1026u    /* worker -> status dialog: step done */
+#define VEK_WM_COMM_KEEPALIVE 1028u    /* worker -> status dialog: idle */
+#define VEK_WM_COMM_HOST_NOTIFY 1075u  /* status dialog -> host main window */
+#define VEK_CMD_IDLE_DISCONNECT 40413u /* WM_COMMAND id to the record window */
+#define VEK_CMD_HANGUP_BUTTON 6010u    /* WM_COMMAND id of the Hangup button */
+
+/* ---- Notification codes (wParam of 1075) ----------------------------- */
+#define VEK_NOTIFY_SESSION_OPENED 3
+#define VEK_NOTIFY_NO_CARRIER 4
+#define VEK_NOTIFY_WRITE_DONE 5
+#define VEK_NOTIFY_READ_DONE 6
+#define VEK_NOTIFY_ON_HOOK 8
+#define VEK_NOTIFY_MODEM_READY 9
+#define VEK_NOTIFY_BUSY 11
+#define VEK_NOTIFY_INCOMING_IDENTIFIED 13
+#define VEK_NOTIFY_NO_DIALTONE 15
+#define VEK_NOTIFY_PANEL_ENDED_CALL 16
+#define VEK_NOTIFY_NO_IDENTIFICATION 18
+#define VEK_NOTIFY_PORT_UNAVAILABLE 20
+#define VEK_NOTIFY_DIAL_WAIT 23
+#define VEK_NOTIFY_WRONG_VERSION 25
+#define VEK_NOTIFY_WRONG_TYPE 26
+#define VEK_NOTIFY_LINK_LOST 27
+#define VEK_NOTIFY_MODEM_FAILED 28
+#define VEK_NOTIFY_PANEL_BUSY 29
+#define VEK_NOTIFY_DIALLING 30
+#define VEK_NOTIFY_CONNECTED 32
+#define VEK_NOTIFY_ANSWER_READY 35
+#define VEK_NOTIFY_IDLE_HANGUP 36
+#define VEK_NOTIFY_ANSWER_REQUESTED 38
+#define VEK_NOTIFY_NOT_CONNECTED 40
+#define VEK_NOTIFY_RING 41
+#define VEK_NOTIFY_END_OF_CALL 89 /* handled by the library, never forwarded */
+#define VEK_NOTIFY_IDENTIFIED 90
+#define VEK_NOTIFY_EXCHANGE_FAILED 91
+#define VEK_NOTIFY_EXCHANGE_OK 92
+#define VEK_NOTIFY_TRANSFER_REFUSED 97
+#define VEK_NOTIFY_NONE 100 /* never forwarded */
+
+/* Sizes of the blocks handed to the host with codes 13 and 90. */
+#define VEK_IDENTIFICATION_SIZE 220
+#define VEK_IDENTIFICATION_RAW_SIZE 200
+
+/* ---- HostPanelRecord: little-endian, at least 13264 bytes ------------- */
+#define VEK_PANEL_RECORD_MIN_SIZE 13264
+#define VEK_PANEL_HOST_FLAGS 72         /* 32-bit flags */
+#define VEK_PANEL_LINE_SPEED 4700       /* 16-bit, 0xC200 = 115200 */
+#define VEK_PANEL_SECOND_SPEED 4702     /* 16-bit, 0xC200 = 115200 */
+#define VEK_PANEL_DIRECT_SPEED 4704     /* 16-bit, 0xC200 = 115200 */
+#define VEK_PANEL_EXPECTED_TYPE 4706    /* 16-bit, low byte compared */
+#define VEK_PANEL_EXPECTED_VERSION 4708 /* 16-bit, low byte compared */
+#define VEK_PANEL_LINK_MODE 4710        /* 16-bit signed, 1 to 5 */
+#define VEK_PANEL_IDLE_FACTOR_A 4714    /* 16-bit signed */
+#define VEK_PANEL_IDLE_FACTOR_B 4716    /* 16-bit signed, 0 = no idle disconnect */
+#define VEK_PANEL_OPTIONS 4788          /* 16-bit flags */
+#define VEK_PANEL_LINK_OPTIONS 4790     /* 8-bit flags */
+#define VEK_PANEL_PHONE_NUMBER 13172    /* NUL-terminated text */
+#define VEK_PANEL_RECORD_WINDOW 13260   /* 32-bit window handle */
+
+#define VEK_HOST_FLAG_NO_IDLE_CALLS 0x10000u
+#define VEK_PANEL_OPT_NO_SPEED_300 0x0001u
+#define VEK_PANEL_OPT_NO_SPEED_1200 0x0002u
+#define VEK_PANEL_OPT_LONG_COMMANDS 0x0008u /* set by the library */
+#define VEK_PANEL_OPT_SLOW_BYTES 0x0010u    /* set by the library */
+#define VEK_PANEL_OPT_EXTENDED_W 0x0020u
+#define VEK_PANEL_OPT_OPEN_CODE_3 0x0040u
+#define VEK_PANEL_OPT_ADDRESS 0x0080u
+#define VEK_PANEL_OPT_REQUEST_DELAY 0x3000u
+#define VEK_PANEL_OPT_BYTE_DELAY 0xC000u
+#define VEK_LINK_OPT_LINK_REQUEST 0x08u
+#define VEK_LINK_OPT_DIAL_FRAME 0x10u
+
+/* ---- ModemSetupRecord: little-endian, at least 288 bytes -------------- */
+#define VEK_MODEM_SETUP_MIN_SIZE 288
+#define VEK_SETUP_COM_PORT 0         /* 4, signed */
+#define VEK_SETUP_BAUD_RATE 4        /* 4, signed */
+#define VEK_SETUP_ATTENTION 8        /* 1: value 1 sets the flag */
+#define VEK_SETUP_INIT 58            /* text, 70 */
+#define VEK_SETUP_INIT2 128          /* text, 40 */
+#define VEK_SETUP_INIT3 168          /* text, 40 */
+#define VEK_SETUP_MODEM_OPTIONS 208  /* 1: 0x01 line 2400, 0x08 PC link, 0x10 extended */
+#define VEK_SETUP_OPTIONS 212        /* 4, signed */
+#define VEK_SETUP_RESET 216          /* text, 8 */
+#define VEK_SETUP_COMMAND_DELAY 224  /* 1, unsigned */
+#define VEK_SETUP_CHAR_DELAY 225     /* 1, unsigned */
+#define VEK_SETUP_ESCAPE 232         /* text, 8 */
+#define VEK_SETUP_HANGUP_STEM 240    /* text, 8 */
+#define VEK_SETUP_SPEAKER_MODE 248   /* text, 8 */
+#define VEK_SETUP_SPEAKER_VOLUME 256 /* text, 8 */
+#define VEK_SETUP_PULSE_DIAL 264     /* text, 8 */
+#define VEK_SETUP_TONE_DIAL 272      /* text, 8 */
+#define VEK_SETUP_ANSWER_RINGS 280   /* 2, signed */
+#define VEK_SETUP_EXTRA4 284         /* 4, signed */
+
+/* ---- PoolRequestRecord ------------------------------------------------ */
+/* Layout constants live with the transfer code; see VEKComm2_AddPool. */
+
+/* ---- The sixteen exported functions ----------------------------------- */
+/* All must be called on the thread that called VEKComm2_Init, which must
+ * pump messages (VekPumpMessages) for notifications to arrive. */
+VEK_API int VEKComm2_AddPool(HGLOBAL request);
+VEK_API int VEKComm2_AnsOverrideCall(void);
+VEK_API int VEKComm2_CommInit(void);
+VEK_API int VEKComm2_Debug(void);
+VEK_API int VEKComm2_ForceHangUp(void);
+VEK_API int VEKComm2_GetCurrentBaudRate(void);
+VEK_API int VEKComm2_HangUp(int a, int b);
+VEK_API int VEKComm2_Init(HWND hostWindow);
+VEK_API int VEKComm2_IsPCLink(void);
+VEK_API int VEKComm2_OptionsDlg(void);
+VEK_API int VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCode, int mode);
+VEK_API void VEKComm2_ResetEfficiency(void);
+VEK_API int VEKComm2_SetupModem(HGLOBAL setup);
+VEK_API int VEKComm2_ShowInfoDlg(void);
+VEK_API int VEKComm2_Uninit(void);
+VEK_API int VEKComm2_UserInitInfo(int lineSpeed, int linkMode);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VEK_COMM2_H */

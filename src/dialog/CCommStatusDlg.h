@@ -1,0 +1,83 @@
+// The status dialog: a hidden message window on the host's thread that holds
+// the call's state, hosts the communications control, owns the worker and
+// relays the worker's messages to the host.
+#pragma once
+
+#include "frame/HostPanelRecord.h"
+#include "link/CPool.h"
+#include "modem/CModemSettings.h"
+#include "platform/Thread.h"
+#include "serial/CCommCtrl.h"
+#include "vek_host.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vek {
+
+inline constexpr int COMM_CONTROL_ID = 100;
+inline constexpr int kStatusTemplateId = 6000;
+
+class CCommStatusDlg {
+public:
+    CCommStatusDlg();
+    virtual ~CCommStatusDlg();
+    CCommStatusDlg(const CCommStatusDlg&) = delete;
+    CCommStatusDlg& operator=(const CCommStatusDlg&) = delete;
+
+    // Creates the hidden window on the calling thread and initialises it.
+    // False when no window could be made.
+    bool Create(HWND parent);
+    // Destroys the window; the object deletes itself afterwards.
+    void DestroyWindow();
+
+    // Returns 1 on success, -1 when the control could not be created.
+    int OnInitDialog();
+    // Message handlers (run on the dialog's thread).
+    LRESULT OnWorkerNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnWorkerStatus(WPARAM wParam, LPARAM lParam);
+    LRESULT OnKeepAliveDue(WPARAM wParam, LPARAM lParam);
+    void ForcedHangUp();
+
+    // Sends a step's bytes; 0 when they could not be sent (reported).
+    int SendString(const CPool& step);
+    // Opens the port and queues the modem's start-up lines.
+    int CommInit(int completionCode);
+
+    CModem* CurrentModem() const { return m_pModemSettings ? m_pModemSettings->GetCurrentModem() : nullptr; }
+    bool HasControl() const { return m_commCtrl.IsCreated(); }
+    bool HasWorker() const { return m_pWorker != nullptr; }
+
+    HWND m_hWnd = 0;
+    HWND m_hWndParent = 0;
+
+    ByteArray m_readData;
+    ByteArray m_lastReply;
+    int32_t m_nCurrentBaudRate = 300;
+    int16_t m_nStopBits = 2;
+    int32_t m_nRequestDelay = 100;
+    int32_t m_nByteDelay = 0;
+    int32_t m_nLinkMode = 0;
+    CCommCtrl m_commCtrl;
+    CModemSettings* m_pModemSettings = nullptr;
+    HostPanelRecord* m_pPanelRecord = nullptr;
+    ByteArray m_openCode;
+    ByteArray m_idCode;
+    int32_t m_nCallMode = 0;
+    std::array<uint8_t, 220> m_ident{};
+    int32_t m_bLinkRequest = 0;
+    int32_t m_bDialFrame = 0;
+    int32_t m_bIdBlock = 0;
+    std::unique_ptr<WorkerThread> m_pWorker;
+    std::string m_strStatus;
+
+private:
+    static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnCommand(WPARAM wParam);
+    void ResetCall();
+    void StopWorker();
+};
+
+} // namespace vek

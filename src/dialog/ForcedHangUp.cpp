@@ -1,0 +1,21 @@
+// The Hangup button: while online, a fixed abort pattern jumps the queue.
+#include "dialog/CCommStatusDlg.h"
+#include "link/AbortPattern.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+
+namespace vek {
+
+void CCommStatusDlg::ForcedHangUp()
+{
+    if (!g_bOnline)
+        return;
+    CSingleLock lock(g_csQueue);
+    // Efficiency 0: the next failed packet step ends the session.
+    g_nEfficiency = 0;
+    auto step = std::make_unique<CPool>(AbortPattern(m_nLinkMode), STEP_PACKET, 0, CODE_NONE, 1);
+    g_requestQueue.push_front(std::move(step));
+    g_evQueue.Set();
+}
+
+} // namespace vek

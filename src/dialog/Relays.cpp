@@ -1,0 +1,80 @@
+// The worker's messages become notifications (1075) to the host main window.
+#include "dialog/CCommStatusDlg.h"
+#include "frame/CComm2App.h"
+#include "frame/HostPanelRecord.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "platform/HostLibrary.h"
+#include "vek_comm2.h"
+
+namespace vek {
+namespace {
+
+void PostToHost(WPARAM code, LPARAM lParam) { PostMessageA(theApp.m_hWndHost, VEK_WM_COMM_HOST_NOTIFY, code, lParam); }
+
+void SetSessionOnline()
+{
+    g_bOnline = 1;
+    g_bPanelIdentified = 0;
+    g_nEfficiency = 10;
+    g_nNoResponses = 0;
+    g_nHostNoResponses = 0;
+    g_bRestartAnswer = 0;
+    g_bIdleDisconnect = 0;
+}
+
+} // namespace
+
+LRESULT CCommStatusDlg::OnWorkerNotify(WPARAM wParam, LPARAM)
+{
+    if (wParam == VEK_NOTIFY_NONE)
+        return 0;
+    PostToHost(wParam, 0); // notices never carry data
+    return 1;
+}
+
+LRESULT CCommStatusDlg::OnWorkerStatus(WPARAM wParam, LPARAM lParam)
+{
+    switch (wParam) {
+    case VEK_NOTIFY_NONE: return 1;
+    case VEK_NOTIFY_END_OF_CALL: ResetCall(); return 1;
+    case VEK_NOTIFY_CONNECTED:
+        // The step in hand stays; everything queued behind it belonged to
+        // setting up the call.
+        QueueCutToHead();
+        SetSessionOnline();
+        break;
+    default: break;
+    }
+    PostToHost(wParam, lParam);
+    return 1;
+}
+
+void CCommStatusDlg::ResetCall()
+{
+    g_bConnectPending = 0;
+    g_bSessionUp = 0;
+    m_pPanelRecord = nullptr;
+    m_nLinkMode = 0;
+    m_nCallMode = 0;
+    g_nAnswerRestartArg = 0;
+    g_bAnswerMode = 0;
+    g_bRestartAnswer = 0;
+    m_openCode.clear();
+    m_idCode.clear();
+    CSingleLock lock(g_csPort);
+    m_commCtrl.SetPortOpen(false);
+}
+
+LRESULT CCommStatusDlg::OnKeepAliveDue(WPARAM, LPARAM)
+{
+    // Held across the call: a host that queues work from inside it takes the
+    // same lock again on this thread.
+    CSingleLock lock(g_csQueue);
+    const PanelRecordView record(m_pPanelRecord);
+    if (record.IsAttached() && !(record.HostFlags() & VEK_HOST_FLAG_NO_IDLE_CALLS) && g_requestQueue.empty())
+        CallOnlineReqProcess(m_pPanelRecord, 6, 0);
+    return 0;
+}
+
+} // namespace vek

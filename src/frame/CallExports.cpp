@@ -1,0 +1,50 @@
+// Exports that place, answer and end calls and move data. Their work is done
+// by the call set-up, hang-up and transfer code; until that exists they are
+// safe no-ops that report what they could not do.
+#include "dialog/CCommStatusDlg.h"
+#include "frame/CComm2App.h"
+#include "frame/ExportGuard.h"
+#include "link/QueueHangUp.h"
+#include "vek_comm2.h"
+
+using namespace vek;
+
+extern "C" {
+
+int VEKComm2_AddPool(HGLOBAL request)
+{
+    (void)request; // left to the caller until transfers are built
+    return 1;
+}
+
+int VEKComm2_AnsOverrideCall(void) { return 1; }
+
+int VEKComm2_HangUp(int a, int b)
+{
+    return Guarded(1, [&] {
+        if (theApp.m_pStatusDlg != nullptr)
+            QueueHangUp(*theApp.m_pStatusDlg, a, b);
+        return 1;
+    });
+}
+
+int VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCode, int mode)
+{
+    (void)panelRecord;
+    (void)openCode;
+    (void)idCode;
+    (void)mode;
+    return 0;
+}
+
+int VEKComm2_UserInitInfo(int lineSpeed, int linkMode)
+{
+    (void)lineSpeed;
+    return Guarded(1, [&] {
+        if (theApp.m_pStatusDlg != nullptr)
+            theApp.m_pStatusDlg->m_nLinkMode = linkMode;
+        return 1;
+    });
+}
+
+} // extern "C"

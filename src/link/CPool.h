@@ -1,0 +1,60 @@
+// One step of the request queue: the bytes to send and how to wait for and
+// report the answer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vek {
+
+class CArchive;
+
+using ByteArray = std::vector<uint8_t>;
+
+inline constexpr int32_t STEP_MODEM = 1;
+inline constexpr int32_t STEP_PACKET = 2;
+inline constexpr int32_t STEP_IDENTIFY = 3;
+inline constexpr int32_t STEP_CALL = 4;
+inline constexpr int32_t STEP_DEFER_CALL = 5;
+inline constexpr int32_t STEP_NOTIFY = 6;
+inline constexpr int32_t STEP_PAUSE = 7;
+inline constexpr int32_t STEP_SEND_ONLY = 100; // any type not above: send, then pause
+
+inline constexpr uint32_t REQ_REPLY_CMD = 0x04;
+inline constexpr uint32_t REQ_EXPECT_ACK = 0x08;
+inline constexpr uint32_t REQ_NO_SEND = 0x1000;
+inline constexpr uint32_t REQ_SECOND_HALF = 0x2000;
+
+inline constexpr int32_t CODE_NONE = 100; // nothing to report
+
+class CPool {
+public:
+    // Used by the archive reader before it loads the members.
+    CPool() = default;
+    CPool(const ByteArray& data, int32_t type, int32_t expect, int32_t code, int32_t clearRx);
+    // Stores every value as given; a time-out of 0 stays 0.
+    CPool(const ByteArray& data, int32_t type, int32_t expect, int32_t code, int32_t timeout, int32_t command,
+          uint32_t flags, uint8_t reply, int32_t clearRx);
+    // A time-out of 0 means the default of the type.
+    CPool(const std::string& text, int32_t type, int32_t expect, int32_t code, int32_t clearRx, int32_t timeout);
+    CPool(const CPool&) = default;
+    CPool& operator=(const CPool&) = default;
+    virtual ~CPool() = default;
+
+    static int32_t DefaultTimeout(int32_t type, int32_t expect);
+
+    void Serialize(CArchive& ar);
+
+    ByteArray m_data;
+    int32_t m_nType = STEP_SEND_ONLY;
+    int32_t m_nExpect = 100;
+    int32_t m_nCode = CODE_NONE;
+    int32_t m_nTimeout = 0;
+    int32_t m_nCommand = 0;
+    uint32_t m_dwFlags = 0;
+    uint8_t m_byReply = 0;
+    int32_t m_bClearRx = 0;
+};
+
+} // namespace vek

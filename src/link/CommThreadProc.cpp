@@ -1,0 +1,91 @@
+#include "link/CommThreadProc.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "link/SimpleSteps.h"
+#include "platform/Event.h"
+
+namespace vek {
+
+WakeReason WaitForWork()
+{
+    // Offline the worker sleeps until work comes; online it also ticks.
+    const uint32_t timeout = g_bOnline ? kIdleTickMs : INFINITE_WAIT;
+    return WaitForEvent(g_evQueue, timeout) == WaitResult::Timeout ? WakeReason::TimedOut : WakeReason::Signalled;
+}
+
+std::unique_ptr<CPool> TakeStep() { return QueueTakeHead(); }
+
+void PrepareStep(const CPool& step)
+{
+    if (step.m_bClearRx) {
+        CSingleLock lock(g_csReceive);
+        g_strModemResponse.clear();
+        ClearReceiveBuffer();
+    }
+    g_nModemResult = 100;
+    g_nCurrentStepType = step.m_nType;
+    switch (step.m_nType) {
+    case STEP_MODEM:
+        g_evModemDone.Reset();
+        g_evPacketComplete.Set();
+        break;
+    case STEP_PACKET:
+    case STEP_IDENTIFY:
+    case STEP_DEFER_CALL:
+        g_evPacketComplete.Reset();
+        g_evBytesArrived.Reset();
+        g_evModemDone.Set();
+        break;
+    default: break;
+    }
+}
+
+void ExecuteStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake)
+{
+    (void)wake; // the packet exchange reads it
+    switch (step->m_nType) {
+    case STEP_DEFER_CALL: RunDeferCallStep(*step); return;
+    case STEP_NOTIFY: RunNotifyStep(dlg, *step); return;
+    case STEP_PAUSE: Sleep(kPauseStepMs); return;
+    case STEP_MODEM:
+    case STEP_PACKET:
+    case STEP_IDENTIFY:
+    case STEP_CALL:
+        // These talk to the modem or the panel; until their handlers exist
+        // the step is dropped without effect.
+        return;
+    default: Sleep(kSendOnlyPauseMs); return;
+    }
+}
+
+bool WorkerPass(CCommStatusDlg& dlg)
+{
+    const WakeReason wake = WaitForWork();
+    if (WaitForEvent(g_evStop, 0) != WaitResult::Timeout)
+        return false;
+    IdleWatch(dlg, wake);
+    std::unique_ptr<CPool> step = TakeStep();
+    if (!step)
+        return true;
+    PrepareStep(*step);
+    if (!step->m_data.empty() && !(step->m_dwFlags & REQ_NO_SEND) && !dlg.SendString(*step)) {
+        // SendString reported its own error; what is queued waits for the
+        // next producer (or the next tick while online).
+        g_evQueue.Reset();
+        return true;
+    }
+    ExecuteStep(dlg, std::move(step), wake);
+    return true;
+}
+
+unsigned CommThreadProc(CCommStatusDlg* dlg)
+{
+    ResetWorkerCounters();
+    while (WorkerPass(*dlg)) {
+    }
+    return 0;
+}
+
+} // namespace vek

@@ -1,0 +1,53 @@
+#include "link/QueueHangUp.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "frame/CComm2App.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "vek_comm2.h"
+
+namespace vek {
+namespace {
+
+ByteArray HangUpFrameFor(int32_t linkMode)
+{
+    // Filled in by the framing code; an empty frame sends nothing.
+    (void)linkMode;
+    return {};
+}
+
+void ReportToHost(WPARAM code) { PostMessageA(theApp.m_hWndHost, VEK_WM_COMM_HOST_NOTIFY, code, 0); }
+
+void HangUpWithoutCall(CCommStatusDlg& dlg, int a)
+{
+    g_bAnswerMode = 0;
+    if (!dlg.m_commCtrl.GetPortOpen()) {
+        // The modem cannot be reached: just tell the host the line is down.
+        ReportToHost(VEK_NOTIFY_ON_HOOK);
+        ReportToHost(VEK_NOTIFY_MODEM_READY);
+        return;
+    }
+    auto step = a != 0 ? std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_NOT_CONNECTED, 1)
+                       : std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1);
+    QueueAppend(std::move(step), true);
+}
+
+} // namespace
+
+void QueueHangUp(CCommStatusDlg& dlg, int a, int b)
+{
+    g_nAnswerRestartArg = b;
+    if (!g_bOnline) {
+        HangUpWithoutCall(dlg, a);
+        return;
+    }
+    // The panel has not identified itself yet: nothing to hang up safely.
+    if (g_bConnectPending)
+        return;
+    if (g_bIdleDisconnect)
+        ReportToHost(VEK_NOTIFY_IDLE_HANGUP);
+    const int32_t code = b != 0 ? 88 : CODE_NONE;
+    QueueAppend(std::make_unique<CPool>(HangUpFrameFor(dlg.m_nLinkMode), STEP_DEFER_CALL, 0, code, 1), true);
+}
+
+} // namespace vek

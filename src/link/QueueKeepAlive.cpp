@@ -1,0 +1,34 @@
+#include "link/QueueKeepAlive.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "link/RequestQueue.h"
+
+namespace vek {
+namespace {
+
+// The keep-alive frame of the current link mode.
+ByteArray KeepAliveFrameFor(int32_t linkMode)
+{
+    // Filled in by the framing code; an empty frame sends nothing.
+    (void)linkMode;
+    return {};
+}
+
+} // namespace
+
+void QueueKeepAlive(CCommStatusDlg& dlg, bool noReply, bool atHead)
+{
+    const ByteArray frame = KeepAliveFrameFor(dlg.m_nLinkMode);
+    CSingleLock lock(g_csQueue);
+    if (!noReply)
+        g_requestQueue.clear();
+    auto step = std::make_unique<CPool>(frame, noReply ? STEP_SEND_ONLY : STEP_PACKET, 4, CODE_NONE, 1);
+    if (atHead)
+        g_requestQueue.push_front(std::move(step));
+    else
+        g_requestQueue.push_back(std::move(step));
+    if (noReply || atHead)
+        g_evQueue.Set();
+}
+
+} // namespace vek

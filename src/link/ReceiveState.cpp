@@ -1,0 +1,7 @@
+#include "link/ReceiveState.h"
+
+namespace vek {
+
+ByteArray g_rxBuffer;
+
+} // namespace vek

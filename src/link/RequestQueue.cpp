@@ -1,0 +1,68 @@
+#include "link/RequestQueue.h"
+
+namespace vek {
+
+std::deque<std::unique_ptr<CPool>> g_requestQueue;
+
+CriticalSection g_csQueue;
+CriticalSection g_csReceive;
+CriticalSection g_csPort;
+
+Event g_evQueue(Event::Kind::ManualReset);
+Event g_evStop(Event::Kind::AutoReset);
+Event g_evModemDone(Event::Kind::ManualReset);
+Event g_evPacketComplete(Event::Kind::ManualReset);
+Event g_evBytesArrived(Event::Kind::ManualReset);
+Event g_evRxSilence(Event::Kind::ManualReset);
+Event g_evDsrReady(Event::Kind::ManualReset);
+
+std::string g_strModemResponse;
+
+void QueueAppend(std::unique_ptr<CPool> step, bool setEvent)
+{
+    CSingleLock lock(g_csQueue);
+    g_requestQueue.push_back(std::move(step));
+    if (setEvent)
+        g_evQueue.Set();
+}
+
+void QueueInsertHead(std::unique_ptr<CPool> step, bool setEvent)
+{
+    CSingleLock lock(g_csQueue);
+    g_requestQueue.push_front(std::move(step));
+    if (setEvent)
+        g_evQueue.Set();
+}
+
+std::unique_ptr<CPool> QueueTakeHead()
+{
+    CSingleLock lock(g_csQueue);
+    if (g_requestQueue.empty()) {
+        g_evQueue.Reset();
+        return nullptr;
+    }
+    auto step = std::move(g_requestQueue.front());
+    g_requestQueue.pop_front();
+    return step;
+}
+
+size_t QueueCount()
+{
+    CSingleLock lock(g_csQueue);
+    return g_requestQueue.size();
+}
+
+void QueueClear()
+{
+    CSingleLock lock(g_csQueue);
+    g_requestQueue.clear();
+}
+
+void QueueCutToHead()
+{
+    CSingleLock lock(g_csQueue);
+    if (g_requestQueue.size() > 1)
+        g_requestQueue.erase(g_requestQueue.begin() + 1, g_requestQueue.end());
+}
+
+} // namespace vek

@@ -1,0 +1,43 @@
+// The request queue, its lock and the events that steer the worker and the
+// receive routes. Shared by the exports, the dialog and the worker.
+#pragma once
+
+#include "link/CPool.h"
+#include "platform/CriticalSection.h"
+#include "platform/Event.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace vek {
+
+// Guarded by g_csQueue. A null entry (failed allocation) counts as nothing.
+extern std::deque<std::unique_ptr<CPool>> g_requestQueue;
+
+extern CriticalSection g_csQueue;   // the request queue
+extern CriticalSection g_csReceive; // receive buffer and modem response text
+extern CriticalSection g_csPort;    // PortOpen writes and a whole SendString
+
+extern Event g_evQueue;          // manual: the queue may hold a step
+extern Event g_evStop;           // auto: stop the worker
+extern Event g_evModemDone;      // manual: a modem result has arrived
+extern Event g_evPacketComplete; // manual: a whole frame is in the buffer
+extern Event g_evBytesArrived;   // manual: bytes were received
+extern Event g_evRxSilence;      // manual: no byte for the silence interval
+extern Event g_evDsrReady;       // manual: DSR came up during a guarded write
+
+// Received text while a modem result is awaited (guarded by g_csReceive).
+extern std::string g_strModemResponse;
+
+// Small locked helpers; setEvent wakes the worker.
+void QueueAppend(std::unique_ptr<CPool> step, bool setEvent);
+void QueueInsertHead(std::unique_ptr<CPool> step, bool setEvent);
+// Removes the head; when the queue is empty resets g_evQueue and returns null.
+std::unique_ptr<CPool> QueueTakeHead();
+size_t QueueCount();
+void QueueClear();
+// Deletes everything but the head (the step in hand stays).
+void QueueCutToHead();
+
+} // namespace vek

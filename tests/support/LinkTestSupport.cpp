@@ -1,0 +1,112 @@
+#include "support/LinkTestSupport.h"
+
+#include "frame/CComm2App.h"
+#include "link/ReceiveState.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+
+#include <utility>
+
+namespace vek::test {
+
+CaptureWindow::CaptureWindow() : m_hwnd(VekCreateWindow(&CaptureWindow::Proc, this)) {}
+
+CaptureWindow::~CaptureWindow()
+{
+    VekDestroyWindow(m_hwnd);
+    VekPumpMessages(0); // drop what is left for the destroyed window
+}
+
+LRESULT CaptureWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static_cast<CaptureWindow*>(VekWindowContext(hwnd))->m_received.push_back({message, wParam, lParam});
+    return 0;
+}
+
+std::vector<Message> CaptureWindow::Drain()
+{
+    while (VekPumpMessages(0) > 0) {
+    }
+    return std::exchange(m_received, {});
+}
+
+std::vector<Message> CaptureWindow::Drain(UINT message)
+{
+    std::vector<Message> matching;
+    for (const Message& m : Drain())
+        if (m.message == message)
+            matching.push_back(m);
+    return matching;
+}
+
+void ResetLinkState()
+{
+    QueueClear();
+    for (Event* ev :
+         {&g_evQueue, &g_evStop, &g_evModemDone, &g_evPacketComplete, &g_evBytesArrived, &g_evRxSilence, &g_evDsrReady})
+        ev->Reset();
+    ResetWorkerCounters();
+    g_nNoResponses = 0;
+    g_nCurrentStepType = 0;
+    g_nModemResult = 100;
+    for (auto* flag : {&g_bOnline, &g_bIdleDisconnect, &g_bSlowMode, &g_bSlowNoticeSent, &g_bPanelIdentified,
+                       &g_bConnectPending, &g_bSessionUp, &g_bAnswerMode, &g_nAnswerRestartArg, &g_bRestartAnswer})
+        *flag = 0;
+    CSingleLock lock(g_csReceive);
+    g_rxBuffer.clear();
+    g_strModemResponse.clear();
+}
+
+void PanelRecord::Set16(size_t offset, uint16_t v)
+{
+    m_bytes.at(offset) = static_cast<uint8_t>(v);
+    m_bytes.at(offset + 1) = static_cast<uint8_t>(v >> 8);
+}
+
+void PanelRecord::Set32(size_t offset, uint32_t v)
+{
+    Set16(offset, static_cast<uint16_t>(v));
+    Set16(offset + 2, static_cast<uint16_t>(v >> 16));
+}
+
+uint16_t PanelRecord::Get16(size_t offset) const
+{
+    return static_cast<uint16_t>(m_bytes.at(offset) | (m_bytes.at(offset + 1) << 8));
+}
+
+DialogHarness::DialogHarness() : m_dlg(std::make_unique<CCommStatusDlg>())
+{
+    ResetLinkState();
+    m_savedHost = theApp.m_hWndHost;
+    theApp.m_hWndHost = m_hostWindow.Handle();
+    m_modems.ResetToDefault();
+    m_dlg->m_pModemSettings = &m_modems;
+    m_dlg->m_hWnd = m_dialogWindow.Handle();
+    auto device = std::make_unique<ScriptedDevice>();
+    m_device = device.get();
+    m_dlg->m_commCtrl.Create(std::move(device));
+}
+
+DialogHarness::~DialogHarness()
+{
+    m_dlg->m_hWnd = 0;
+    theApp.m_hWndHost = m_savedHost;
+    ResetLinkState();
+}
+
+void DialogHarness::OpenPort()
+{
+    VekSetPortDevice(1, "/dev/null-scripted");
+    m_dlg->m_commCtrl.SetCommPort(1);
+    m_dlg->m_commCtrl.SetPortOpen(true);
+}
+
+ManualClockScope::ManualClockScope(bool autoAdvance)
+{
+    m_clock.SetAutoAdvance(autoAdvance);
+    SetClock(&m_clock);
+}
+
+ManualClockScope::~ManualClockScope() { SetClock(nullptr); }
+
+} // namespace vek::test

@@ -1,0 +1,87 @@
+// Shared helpers for tests that drive the dialog and the worker directly.
+#pragma once
+
+#include "dialog/CCommStatusDlg.h"
+#include "platform/Clock.h"
+#include "serial/ScriptedDevice.h"
+#include "vek_comm2.h"
+
+#include <memory>
+#include <vector>
+
+namespace vek::test {
+
+struct Message {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// A window on the test's thread that records what it is sent.
+class CaptureWindow {
+public:
+    CaptureWindow();
+    ~CaptureWindow();
+    HWND Handle() const { return m_hwnd; }
+    // Dispatches what is queued for this thread and returns what arrived here.
+    std::vector<Message> Drain();
+    // Only messages with this number.
+    std::vector<Message> Drain(UINT message);
+
+private:
+    static LRESULT Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND m_hwnd;
+    std::vector<Message> m_received;
+};
+
+// Puts the queue, events and session flags back to their start values.
+void ResetLinkState();
+
+// A host panel record of the minimum size, zero-filled, with setters.
+class PanelRecord {
+public:
+    PanelRecord() : m_bytes(VEK_PANEL_RECORD_MIN_SIZE, 0) {}
+    HostPanelRecord* Get() { return reinterpret_cast<HostPanelRecord*>(m_bytes.data()); }
+    uint8_t* Bytes() { return m_bytes.data(); }
+    void Set16(size_t offset, uint16_t v);
+    void Set32(size_t offset, uint32_t v);
+    uint16_t Get16(size_t offset) const;
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+// A dialog whose window is a capture window, with a scripted device and a
+// modem database, and no worker thread: tests run worker passes themselves.
+class DialogHarness {
+public:
+    DialogHarness();
+    ~DialogHarness();
+    CCommStatusDlg& Dlg() { return *m_dlg; }
+    ScriptedDevice& Device() { return *m_device; }
+    CaptureWindow& DialogWindow() { return m_dialogWindow; }
+    CaptureWindow& HostWindow() { return m_hostWindow; }
+    CModemSettings& Modems() { return m_modems; }
+    void OpenPort();
+
+private:
+    CaptureWindow m_dialogWindow;
+    CaptureWindow m_hostWindow;
+    CModemSettings m_modems;
+    std::unique_ptr<CCommStatusDlg> m_dlg;
+    ScriptedDevice* m_device = nullptr;
+    HWND m_savedHost = 0;
+};
+
+// Installs a manual clock for the lifetime of the object.
+class ManualClockScope {
+public:
+    explicit ManualClockScope(bool autoAdvance);
+    ~ManualClockScope();
+    ManualClock& Clock() { return m_clock; }
+
+private:
+    ManualClock m_clock;
+};
+
+} // namespace vek::test
