@@ -1,0 +1,44 @@
+#include "link/RepairParity.h"
+
+#include "link/Crc16.h"
+
+namespace vek {
+
+int RepairParity(std::vector<uint8_t>& array, int n)
+{
+    if (n < 0 || n > kRepairParityMaxN || array.size() < static_cast<size_t>(n) + 3) {
+        return 0;
+    }
+    const size_t count = static_cast<size_t>(n) + 1;
+
+    // A mask bit on a byte whose bit 7 is already clear changes nothing, so the
+    // first matching mask is always one of these: walking only them in
+    // increasing order finds the same copy with far fewer tries.
+    uint32_t parityBytes = 0;
+    for (size_t j = 0; j < count; ++j) {
+        if (array[j] & 0x80U) {
+            parityBytes |= 1U << j;
+        }
+    }
+
+    std::vector<uint8_t> copy(array.begin(), array.begin() + static_cast<std::ptrdiff_t>(count));
+    const uint8_t wantHigh = array[count] & 0x7FU;
+    const uint8_t wantLow = array[count + 1] & 0x7FU;
+    uint32_t mask = 0;
+    do {
+        for (size_t j = 0; j < count; ++j) {
+            copy[j] = (mask & (1U << j)) ? static_cast<uint8_t>(array[j] & 0x7FU) : array[j];
+        }
+        const uint16_t crc = Crc16(copy);
+        if (((crc >> 8) & 0x7FU) == wantHigh && (crc & 0x7FU) == wantLow) {
+            for (size_t j = 0; j < count; ++j) {
+                array[j] = copy[j];
+            }
+            return 1;
+        }
+        mask = (mask - parityBytes) & parityBytes; // next larger subset
+    } while (mask != 0);
+    return 0;
+}
+
+} // namespace vek
