@@ -101,21 +101,6 @@ TEST(ModemCommands, EscapeIsSentExactlyAsStored)
     EXPECT_EQ(escape, "+++");
 }
 
-TEST(ModemCommands, HangUpStemFromHostGivesATH0)
-{
-    CModem m;
-    m.m_strOnHook = "ATH0";
-    EXPECT_EQ(HangUpLine(m), "ATH0\r");
-}
-
-TEST(ModemCommands, FixedLines)
-{
-    EXPECT_STREQ(MODEM_ATTENTION_LINE, "AT\r");
-    EXPECT_STREQ(MODEM_EXTENDED_ANSWER_LINE, "AT$WA\r");
-    EXPECT_STREQ(MODEM_CARRIER_DETECT_LINE, "AT&CDS\r");
-    EXPECT_STREQ(MODEM_CARRIER_DETECT_ANSWER_LINE, "AT&CDSA\r");
-}
-
 TEST(ModemCommands, Init3DollarWIsFound)
 {
     CModem m;
