@@ -68,8 +68,7 @@ void CModemSettings::Load(CArchive& ar)
     for (auto& element : m_modems) {
         const ObjectTag tag = ar.ReadObjectTag(kRegistered);
         switch (tag.kind) {
-        case ObjectTag::Kind::null:
-            break;
+        case ObjectTag::Kind::null: break;
         case ObjectTag::Kind::oldObject:
             // The list owns its elements: one definition listed twice would
             // be owned (and deleted) twice.
