@@ -2,19 +2,13 @@
 
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
+#include "link/FramesControl.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "vek_comm2.h"
 
 namespace vek {
 namespace {
-
-ByteArray HangUpFrameFor(int32_t linkMode)
-{
-    // Filled in by the framing code; an empty frame sends nothing.
-    (void)linkMode;
-    return {};
-}
 
 void ReportToHost(WPARAM code) { PostMessageA(theApp.m_hWndHost, VEK_WM_COMM_HOST_NOTIFY, code, 0); }
 
@@ -47,7 +41,7 @@ void QueueHangUp(CCommStatusDlg& dlg, int a, int b)
     if (g_bIdleDisconnect)
         ReportToHost(VEK_NOTIFY_IDLE_HANGUP);
     const int32_t code = b != 0 ? 88 : CODE_NONE;
-    QueueAppend(std::make_unique<CPool>(HangUpFrameFor(dlg.m_nLinkMode), STEP_DEFER_CALL, 0, code, 1), true);
+    QueueAppend(std::make_unique<CPool>(BuildHangUpFrame(dlg.m_nLinkMode), STEP_DEFER_CALL, 0, code, 1), true);
 }
 
 } // namespace vek

@@ -1,24 +1,14 @@
 #include "link/QueueKeepAlive.h"
 
 #include "dialog/CCommStatusDlg.h"
+#include "link/FramesControl.h"
 #include "link/RequestQueue.h"
 
 namespace vek {
-namespace {
-
-// The keep-alive frame of the current link mode.
-ByteArray KeepAliveFrameFor(int32_t linkMode)
-{
-    // Filled in by the framing code; an empty frame sends nothing.
-    (void)linkMode;
-    return {};
-}
-
-} // namespace
 
 void QueueKeepAlive(CCommStatusDlg& dlg, bool noReply, bool atHead)
 {
-    const ByteArray frame = KeepAliveFrameFor(dlg.m_nLinkMode);
+    const ByteArray frame = BuildKeepAliveFrame(dlg.m_nLinkMode);
     CSingleLock lock(g_csQueue);
     if (!noReply)
         g_requestQueue.clear();
