@@ -5,6 +5,7 @@
 
 #include "frame/HostPanelRecord.h"
 #include "link/CPool.h"
+#include "link/PanelIdentification.h"
 #include "modem/CModemSettings.h"
 #include "platform/Thread.h"
 #include "serial/CCommCtrl.h"
@@ -66,7 +67,7 @@ public:
     ByteArray m_openCode;
     ByteArray m_idCode;
     int32_t m_nCallMode = 0;
-    std::array<uint8_t, 220> m_ident{};
+    PanelIdentification m_ident{};
     int32_t m_bLinkRequest = 0;
     int32_t m_bDialFrame = 0;
     int32_t m_bIdBlock = 0;

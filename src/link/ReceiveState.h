@@ -1,11 +1,24 @@
-// The receive buffer that packet and identification steps read from.
+// The receive buffer that packet and identification steps read from, and the
+// scanner's verdicts about its front.
 #pragma once
 
-#include "link/CPool.h"
+#include "link/ReceiveScanner.h"
+
+#include <atomic>
+#include <cstdint>
+#include <span>
 
 namespace vek {
 
 // Guarded by g_csReceive.
-extern ByteArray g_rxBuffer;
+extern ReceiveBuffer g_rxBuffer;
+// The complete frame at the front passed its check.
+inline std::atomic<int32_t> g_bPacketGood{0};
+// The scanner skipped a length below 2 to find its footing again.
+inline std::atomic<int32_t> g_bResynced{0};
+
+// Appends received packet bytes, scans, and raises the scanner's events.
+// The caller holds g_csReceive.
+void FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules);
 
 } // namespace vek

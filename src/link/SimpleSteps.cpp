@@ -18,6 +18,6 @@ void RunNotifyStep(CCommStatusDlg& dlg, const CPool& step)
     PostMessageA(dlg.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(step.m_nCode), 0);
 }
 
-void ClearReceiveBuffer() { g_rxBuffer.clear(); }
+void ClearReceiveBuffer() { g_rxBuffer.Clear(); }
 
 } // namespace vek

@@ -148,15 +148,16 @@ TEST_F(WorkerTest, ClearRxEmptiesTheReceiveStateOnlyWhenAsked)
 {
     {
         CSingleLock lock(g_csReceive);
-        g_rxBuffer = {1, 2, 3};
+        const uint8_t bytes[] = {1, 2, 3};
+        g_rxBuffer.Append(bytes);
         g_strModemResponse = "OK";
     }
     QueueAppend(Notify(1), true); // m_bClearRx 0 keeps what arrived
     RunPasses(1);
-    EXPECT_EQ(g_rxBuffer.size(), 3u);
+    EXPECT_EQ(g_rxBuffer.Size(), 3u);
     QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, 2, 1), true);
     RunPasses(1);
-    EXPECT_TRUE(g_rxBuffer.empty());
+    EXPECT_TRUE(g_rxBuffer.Empty());
     EXPECT_TRUE(g_strModemResponse.empty());
 }
 

@@ -53,7 +53,7 @@ void ResetLinkState()
                        &g_bConnectPending, &g_bSessionUp, &g_bAnswerMode, &g_nAnswerRestartArg, &g_bRestartAnswer})
         *flag = 0;
     CSingleLock lock(g_csReceive);
-    g_rxBuffer.clear();
+    g_rxBuffer.Clear();
     g_strModemResponse.clear();
 }
 
