@@ -1,0 +1,184 @@
+// Library start and stop through the exports, with the real dialog window and
+// worker thread.
+#include "dialog/CCommStatusDlg.h"
+#include "frame/CComm2App.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "serial/DeviceFactory.h"
+#include "support/LinkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace vek::test {
+namespace {
+
+std::vector<std::string> g_boxes;
+
+class LifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetLinkState();
+        g_boxes.clear();
+        VekSetMessageBoxHook([](const char*, const char* text) { g_boxes.emplace_back(text); });
+        folder = std::filesystem::temp_directory_path() / ("vek_lifecycle_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        VekSetDataFolder(folder.c_str());
+    }
+
+    void TearDown() override
+    {
+        VEKComm2_Uninit();
+        SetDeviceFactory({});
+        VekSetDataFolder(nullptr);
+        VekSetMessageBoxHook(nullptr);
+        std::filesystem::remove_all(folder);
+        ResetLinkState();
+    }
+
+    // Pumps until the host window has n notifications or a second passes.
+    std::vector<Message> WaitForNotifications(size_t n)
+    {
+        std::vector<Message> got;
+        for (int i = 0; i < 100 && got.size() < n; ++i) {
+            VekPumpMessages(10);
+            for (const Message& m : host.Drain(VEK_WM_COMM_HOST_NOTIFY))
+                got.push_back(m);
+        }
+        return got;
+    }
+
+    std::filesystem::path folder;
+    CaptureWindow host;
+};
+
+TEST_F(LifecycleTest, UninitWithoutInitAndTwiceReturnsOne)
+{
+    EXPECT_EQ(VEKComm2_Uninit(), 1);
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    EXPECT_EQ(VEKComm2_Uninit(), 1);
+    EXPECT_EQ(theApp.m_pStatusDlg, nullptr);
+    EXPECT_EQ(VEKComm2_Uninit(), 1);
+}
+
+TEST_F(LifecycleTest, InitStartsTheWorkerAndItsStepsReachTheHost)
+{
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    ASSERT_NE(theApp.m_pStatusDlg, nullptr);
+    EXPECT_TRUE(theApp.m_pStatusDlg->HasWorker());
+    EXPECT_EQ(VEKComm2_GetCurrentBaudRate(), 300);
+    EXPECT_EQ(theApp.m_pStatusDlg->m_commCtrl.GetRThreshold(), 1);
+    EXPECT_EQ(theApp.m_pStatusDlg->m_commCtrl.GetSThreshold(), 1);
+    EXPECT_TRUE(theApp.m_pStatusDlg->m_commCtrl.GetDTREnable());
+
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, 41, 1), true);
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, 100, 1), true); // swallowed
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, 23, 1), true);
+    const auto got = WaitForNotifications(2);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].wParam, 41u);
+    EXPECT_EQ(got[1].wParam, 23u);
+}
+
+TEST_F(LifecycleTest, UninitStopsAWorkerThatWaitsWithoutLimit)
+{
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    // The worker is blocked on an empty queue with no time-out; Uninit must
+    // still return (it signals the stop and the queue events together).
+    EXPECT_EQ(VEKComm2_Uninit(), 1);
+    // A new start after a stop works and gets a fresh worker.
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    EXPECT_TRUE(theApp.m_pStatusDlg->HasWorker());
+}
+
+TEST_F(LifecycleTest, SecondInitKeepsTheRunningDialogAndTakesTheNewHost)
+{
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    CCommStatusDlg* first = theApp.m_pStatusDlg;
+    CaptureWindow otherHost;
+    ASSERT_EQ(VEKComm2_Init(otherHost.Handle()), 1);
+    EXPECT_EQ(theApp.m_pStatusDlg, first);
+    EXPECT_EQ(theApp.m_hWndHost, otherHost.Handle());
+}
+
+TEST_F(LifecycleTest, ForceHangUpRunsSynchronouslyAheadOfWaitingWork)
+{
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    theApp.m_pStatusDlg->m_nLinkMode = 2;
+    // Holding the queue lock keeps the worker from taking anything; the
+    // forced hang-up runs on this thread and re-enters the lock.
+    CSingleLock lock(g_csQueue);
+    g_requestQueue.push_back(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, 5, 1));
+
+    EXPECT_EQ(VEKComm2_ForceHangUp(), 1); // not online: nothing
+    EXPECT_EQ(g_requestQueue.size(), 1u);
+
+    g_bOnline = 1;
+    EXPECT_EQ(VEKComm2_ForceHangUp(), 1);
+    ASSERT_EQ(g_requestQueue.size(), 2u);
+    EXPECT_EQ(g_requestQueue.front()->m_data, (ByteArray{0x00, 0x03, 0x77, 0x77, 0x77}));
+    EXPECT_EQ(g_nEfficiency, 0);
+    g_requestQueue.clear();
+    g_bOnline = 0;
+}
+
+TEST_F(LifecycleTest, ResetEfficiencyAndTheNoOpExports)
+{
+    g_nEfficiency = 2;
+    VEKComm2_ResetEfficiency();
+    EXPECT_EQ(g_nEfficiency, 10);
+    EXPECT_EQ(VEKComm2_Debug(), 1);
+    EXPECT_EQ(VEKComm2_OptionsDlg(), 1);
+    EXPECT_EQ(VEKComm2_ShowInfoDlg(), 1);
+}
+
+TEST_F(LifecycleTest, ExportsBeforeInitDoNotCrash)
+{
+    EXPECT_EQ(VEKComm2_CommInit(), 0);
+    EXPECT_EQ(VEKComm2_GetCurrentBaudRate(), 0);
+    EXPECT_EQ(VEKComm2_ForceHangUp(), 1);
+    EXPECT_EQ(VEKComm2_HangUp(0, 0), 1);
+    EXPECT_EQ(VEKComm2_UserInitInfo(1200, 2), 1);
+}
+
+TEST_F(LifecycleTest, DamagedDatabaseFailsInitWithItsMessage)
+{
+    std::ofstream(folder / "Trv3.mdm", std::ios::binary) << std::string("\x05\x00\xFF\xFF\x02\x00", 6);
+    EXPECT_EQ(VEKComm2_Init(host.Handle()), 0);
+    EXPECT_EQ(theApp.m_pStatusDlg, nullptr);
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"The Archive File Has Been Damaged Please Reinstall"}));
+}
+
+TEST_F(LifecycleTest, MissingDatabaseUsesTheBuiltInModem)
+{
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    EXPECT_TRUE(g_boxes.empty());
+    const CModem* modem = theApp.m_modemSettings.GetCurrentModem();
+    ASSERT_NE(modem, nullptr);
+    EXPECT_EQ(modem->m_strName, "Quarnel QN48 v1.1.mod");
+    EXPECT_EQ(theApp.m_strDatabasePath, (folder / "Trv3.mdm").string());
+}
+
+TEST_F(LifecycleTest, NoControlMeansNoWorkerAndSafeLaterCalls)
+{
+    SetDeviceFactory([] { return std::unique_ptr<SerialDevice>(); });
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1); // the window exists all the same
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"Failed to create OLE Communications Control"}));
+    ASSERT_NE(theApp.m_pStatusDlg, nullptr);
+    EXPECT_FALSE(theApp.m_pStatusDlg->HasWorker());
+    EXPECT_FALSE(theApp.m_pStatusDlg->HasControl());
+    EXPECT_EQ(VEKComm2_CommInit(), 0);
+    EXPECT_EQ(VEKComm2_ForceHangUp(), 1);
+    EXPECT_EQ(VEKComm2_HangUp(0, 0), 1);
+    EXPECT_EQ(VEKComm2_Uninit(), 1);
+}
+
+} // namespace
+} // namespace vek::test
