@@ -106,8 +106,18 @@ extern "C" {
 #define VEK_SETUP_ANSWER_RINGS 280   /* 2, signed */
 #define VEK_SETUP_EXTRA4 284         /* 4, signed */
 
-/* ---- PoolRequestRecord ------------------------------------------------ */
-/* Layout constants live with the transfer code; see VEKComm2_AddPool. */
+/* ---- PoolRequestRecord: little-endian, at least 48 bytes -------------- */
+#define VEK_POOL_RECORD_MIN_SIZE 48
+#define VEK_POOL_ADDRESS 4     /* 2: panel address */
+#define VEK_POOL_COUNT 8       /* 4: data bytes (write, command) or bytes wanted (read) */
+#define VEK_POOL_COMMAND 12    /* 1: command byte */
+#define VEK_POOL_SUB_ADDRESS 13 /* 1: sub-address byte */
+#define VEK_POOL_REPLY 16      /* 1: expected reply command byte */
+#define VEK_POOL_FLAGS 28      /* 4: flags */
+#define VEK_POOL_CLASS 32      /* 4: request class; 2065 with command 8 or 9 wants an ack */
+#define VEK_POOL_DATA 40       /* 4: HGLOBAL of the data block */
+#define VEK_POOL_OPERATION 44  /* 4: 'u' read, '-' write, else command */
+#define VEK_POOL_ACK_CLASS 2065
 
 /* ---- The sixteen exported functions ----------------------------------- */
 /* All must be called on the thread that called VEKComm2_Init, which must

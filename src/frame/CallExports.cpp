@@ -4,6 +4,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
+#include "link/AddPool.h"
 #include "link/QueueHangUp.h"
 #include "vek_comm2.h"
 
@@ -13,8 +14,11 @@ extern "C" {
 
 int VEKComm2_AddPool(HGLOBAL request)
 {
-    (void)request; // left to the caller until transfers are built
-    return 1;
+    return Guarded(1, [&] {
+        if (theApp.m_pStatusDlg != nullptr)
+            AddPool(*theApp.m_pStatusDlg, request);
+        return 1;
+    });
 }
 
 int VEKComm2_AnsOverrideCall(void) { return 1; }

@@ -1,0 +1,134 @@
+#include "link/AddPool.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "frame/CComm2App.h"
+#include "link/FramesTransfer.h"
+#include "link/RequestQueue.h"
+#include "link/ShortCodes.h"
+#include "vek_comm2.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vek {
+namespace {
+
+uint32_t Read32(const uint8_t* p, size_t offset)
+{
+    uint32_t v;
+    std::memcpy(&v, p + offset, sizeof v); // records are little-endian, as is the host
+    return v;
+}
+
+// A locked host block that is unlocked and freed when it goes out of scope.
+class OwnedBlock {
+public:
+    explicit OwnedBlock(HGLOBAL h) : m_h(h), m_p(static_cast<const uint8_t*>(GlobalLock(h))) {}
+    ~OwnedBlock()
+    {
+        if (m_p == nullptr)
+            return;
+        GlobalUnlock(m_h);
+        GlobalFree(m_h);
+    }
+    OwnedBlock(const OwnedBlock&) = delete;
+    OwnedBlock& operator=(const OwnedBlock&) = delete;
+
+    const uint8_t* Data() const { return m_p; }
+    size_t Size() const { return m_p ? GlobalSize(m_h) : 0; }
+
+private:
+    HGLOBAL m_h;
+    const uint8_t* m_p;
+};
+
+TransferRequest ReadRequest(const uint8_t* record, const OwnedBlock& data)
+{
+    TransferRequest request;
+    request.address = static_cast<uint16_t>(record[VEK_POOL_ADDRESS] | (record[VEK_POOL_ADDRESS + 1] << 8));
+    request.count = Read32(record, VEK_POOL_COUNT);
+    request.command = record[VEK_POOL_COMMAND];
+    request.subAddress = record[VEK_POOL_SUB_ADDRESS];
+    request.operation = Read32(record, VEK_POOL_OPERATION);
+    // The builders never read past the host's block: they refuse a request
+    // whose count the block cannot cover.
+    request.data = {data.Data(), data.Size()};
+    return request;
+}
+
+int32_t CompletionCode(uint32_t operation) { return operation == kOperationRead ? 6 : 5; }
+
+// A request that cannot be framed unchanged is dropped; the host hears that
+// the transfer was refused instead of waiting for a completion.
+void ReportRefused() { PostMessageA(theApp.m_hWndHost, VEK_WM_COMM_HOST_NOTIFY, VEK_NOTIFY_TRANSFER_REFUSED, 0); }
+
+void QueueShortTransfer(CCommStatusDlg& dlg, const TransferRequest& request, int32_t timeout)
+{
+    const PanelRecordView record(dlg.m_pPanelRecord);
+    const bool twoByteAddress = record.IsAttached() && (record.PanelOptions() & VEK_PANEL_OPT_ADDRESS);
+    const bool wide = IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
+    const auto frames = BuildShortTransferFrames(request, twoByteAddress, wide);
+    if (!frames) {
+        ReportRefused();
+        return;
+    }
+    for (size_t i = 0; i < frames->size(); ++i) {
+        const ShortTransferFrame& frame = (*frames)[i];
+        const bool last = i + 1 == frames->size();
+        const int32_t code = last ? CompletionCode(request.operation) : CODE_NONE;
+        QueueAppend(std::make_unique<CPool>(frame.bytes, STEP_PACKET, frame.offset == 0 ? 5 : 0, code, timeout,
+                                            static_cast<int32_t>(request.operation), 0, 0, 1),
+                    true);
+    }
+}
+
+void QueueLongTransfer(CCommStatusDlg& dlg, const uint8_t* record, const TransferRequest& request, int32_t timeout)
+{
+    const auto frame = BuildLongTransferFrame(dlg.m_nLinkMode, request);
+    if (!frame) {
+        ReportRefused();
+        return;
+    }
+    uint32_t flags = Read32(record, VEK_POOL_FLAGS);
+    const uint32_t commandValue = Read32(record, VEK_POOL_COMMAND);
+    if (Read32(record, VEK_POOL_CLASS) == VEK_POOL_ACK_CLASS && (commandValue == 8 || commandValue == 9))
+        flags |= REQ_EXPECT_ACK;
+    int32_t code = CompletionCode(request.operation);
+    uint8_t reply = 0;
+    if (!(flags & 0x02) && (flags & REQ_REPLY_CMD)) {
+        code = 6;
+        reply = record[VEK_POOL_REPLY];
+    }
+    QueueAppend(std::make_unique<CPool>(*frame, STEP_PACKET, 5, code, timeout, static_cast<int32_t>(request.operation),
+                                        flags, reply, 1),
+                true);
+}
+
+} // namespace
+
+void AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
+{
+    // Without a modem the request is not taken: the blocks stay the host's.
+    if (dlg.CurrentModem() == nullptr)
+        return;
+    OwnedBlock record(requestHandle);
+    if (record.Data() == nullptr)
+        return;
+    // A record too short to hold its fields is dropped like one whose data
+    // block cannot be locked.
+    if (record.Size() < VEK_POOL_RECORD_MIN_SIZE)
+        return;
+    OwnedBlock data(Read32(record.Data(), VEK_POOL_DATA));
+    if (data.Data() == nullptr)
+        return;
+    const TransferRequest request = ReadRequest(record.Data(), data);
+    // 70 ms per byte on top of 10 s; computed wide so a huge count cannot wrap.
+    const int64_t wideTimeout = int64_t{70} * request.count + 10000;
+    const int32_t timeout = static_cast<int32_t>(std::min<int64_t>(wideTimeout, INT32_MAX));
+    if (dlg.m_nLinkMode == 3)
+        QueueShortTransfer(dlg, request, timeout);
+    else
+        QueueLongTransfer(dlg, record.Data(), request, timeout);
+}
+
+} // namespace vek
