@@ -5,6 +5,9 @@
 #include "link/SessionState.h"
 #include "link/SimpleSteps.h"
 #include "platform/Event.h"
+#include "platform/Trace.h"
+
+#include <string>
 
 namespace vek {
 
@@ -70,6 +73,8 @@ bool WorkerPass(CCommStatusDlg& dlg)
     if (!step)
         return true;
     PrepareStep(*step);
+    if (TraceEnabled())
+        TraceLine("step begin type " + std::to_string(step->m_nType) + " code " + std::to_string(step->m_nCode));
     if (!step->m_data.empty() && !(step->m_dwFlags & REQ_NO_SEND) && !dlg.SendString(*step)) {
         // SendString reported its own error; what is queued waits for the
         // next producer (or the next tick while online).
@@ -77,6 +82,7 @@ bool WorkerPass(CCommStatusDlg& dlg)
         return true;
     }
     ExecuteStep(dlg, std::move(step), wake);
+    TraceLine("step end");
     return true;
 }
 
