@@ -59,6 +59,7 @@ int CCommStatusDlg::OnInitDialog()
     m_commCtrl.SetRThreshold(1);
     m_commCtrl.SetSThreshold(1);
     m_commCtrl.SetDTREnable(true);
+    m_commCtrl.SetEventWindow(m_hWnd);
     m_pWorker = std::make_unique<WorkerThread>();
     m_pWorker->Start([this] { CommThreadProc(this); }, true);
     return 1;
@@ -74,6 +75,10 @@ LRESULT CCommStatusDlg::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     case VEK_WM_COMM_STEP_DONE: return dlg->OnWorkerStatus(wParam, lParam);
     case WM_COMMAND: return dlg->OnCommand(wParam);
     case VEK_WM_COMM_KEEPALIVE: return dlg->OnKeepAliveDue(wParam, lParam);
+    case WM_VEK_COMM_EVENT:
+        dlg->m_commCtrl.BeginEvent(static_cast<int16_t>(static_cast<uint16_t>(wParam)));
+        dlg->OnCommEvent();
+        return 0;
     default: return 0;
     }
 }

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace vek {
@@ -46,6 +47,17 @@ public:
     int SendString(const CPool& step);
     // Opens the port and queues the modem's start-up lines.
     int CommInit(int completionCode);
+    // Exclusive open-and-close of the port's device; notification 20 when
+    // it cannot be had.
+    bool CheckPortAvailable(int port);
+    // One event of the communications control (its CommEvent).
+    void OnCommEvent();
+    // Turns the accumulated modem text into a modem result, if it is one.
+    void ParseModemResponse();
+    // Writes once DSR is held, waiting at most 2000 ms for it.
+    bool WriteOutput(std::span<const uint8_t> bytes);
+    // One byte straight to the line: no DSR gate, no port lock.
+    void WriteDirectByte(uint8_t byte);
 
     CModem* CurrentModem() const { return m_pModemSettings ? m_pModemSettings->GetCurrentModem() : nullptr; }
     bool HasControl() const { return m_commCtrl.IsCreated(); }

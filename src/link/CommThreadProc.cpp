@@ -1,6 +1,7 @@
 #include "link/CommThreadProc.h"
 
 #include "dialog/CCommStatusDlg.h"
+#include "link/ModemStep.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "link/SimpleSteps.h"
@@ -52,7 +53,7 @@ void ExecuteStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wa
     case STEP_DEFER_CALL: RunDeferCallStep(*step); return;
     case STEP_NOTIFY: RunNotifyStep(dlg, *step); return;
     case STEP_PAUSE: Sleep(kPauseStepMs); return;
-    case STEP_MODEM:
+    case STEP_MODEM: RunModemStep(dlg, std::move(step)); return;
     case STEP_PACKET:
     case STEP_IDENTIFY:
     case STEP_CALL:

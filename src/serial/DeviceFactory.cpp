@@ -1,6 +1,6 @@
 #include "serial/DeviceFactory.h"
 
-#include "serial/ScriptedDevice.h"
+#include "serial/TermiosDevice.h"
 
 #include <mutex>
 
@@ -17,8 +17,7 @@ std::unique_ptr<SerialDevice> MakeSerialDevice()
     std::lock_guard lock(g_factoryMutex);
     if (g_factory)
         return g_factory();
-    // Until real ports are wired in, a control talks to an in-memory device.
-    return std::make_unique<ScriptedDevice>();
+    return std::make_unique<TermiosDevice>();
 }
 
 void SetDeviceFactory(DeviceFactory factory)

@@ -1,0 +1,256 @@
+#include "link/ModemStep.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "frame/HostPanelRecord.h"
+#include "link/FramesControl.h"
+#include "link/FramesLinkStart.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "modem/ModemCommands.h"
+#include "modem/ParseModemResponse.h"
+#include "serial/LineSettings.h"
+#include "vek_comm2.h"
+
+#include <algorithm>
+
+namespace vek {
+namespace {
+
+constexpr int32_t kExpectAnyThenIdentify = 99;
+constexpr int32_t kExpectAny = 100;
+constexpr int32_t kCodeAnswerIdentify = 13;
+
+void PostDone(const CCommStatusDlg& dlg, int32_t code)
+{
+    PostMessageA(dlg.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(code), 0);
+}
+
+void PostNotice(const CCommStatusDlg& dlg, int32_t code)
+{
+    PostMessageA(dlg.m_hWnd, VEK_WM_COMM_NOTICE, static_cast<WPARAM>(code), 0);
+}
+
+uint32_t Milliseconds(int32_t ms) { return ms > 0 ? static_cast<uint32_t>(ms) : 0; }
+
+std::unique_ptr<CPool> BareAtStep()
+{
+    return std::make_unique<CPool>(std::string(MODEM_ATTENTION_LINE), STEP_MODEM, kExpectAny, CODE_NONE, 1, 0);
+}
+
+std::unique_ptr<CPool> OnHookStep(const CModem& modem, int32_t expect, int32_t clearRx)
+{
+    return std::make_unique<CPool>(HangUpLine(modem), STEP_MODEM, expect, CODE_NONE, clearRx, 0);
+}
+
+// A speed of 0 or below from a record or a definition would only be refused.
+void SetSpeedIfUsable(CCommStatusDlg& dlg, int32_t speed)
+{
+    if (speed > 0)
+        SetPortSpeed(dlg, speed);
+}
+
+bool IsEscapeStep(const CPool& step, const CModem* modem)
+{
+    // An empty escape would match every step without text, such as a
+    // CONNECT poll whose command has already gone out.
+    if (modem == nullptr || modem->m_strEscape.empty())
+        return false;
+    return std::string(step.m_data.begin(), step.m_data.end()) == modem->m_strEscape;
+}
+
+void Succeed(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t result)
+{
+    g_nRetries = 0;
+    if (step->m_nExpect == kExpectAnyThenIdentify && result == MODEM_RESULT_CONNECT) {
+        step->m_nCode = VEK_NOTIFY_CONNECTED;
+        CSingleLock lock(g_csQueue);
+        g_requestQueue.clear();
+        QueueAppend(std::make_unique<CPool>(LinkFrameForIdentify(dlg), STEP_IDENTIFY, 0, VEK_NOTIFY_IDENTIFIED, 1),
+                    false);
+    }
+    ApplyModemCodeAction(dlg, *step);
+    if (const CModem* modem = dlg.CurrentModem()) {
+        if (modem->m_dwFlags & MODEM_ATTENTION)
+            Sleep(kAttentionModemPauseMs);
+        if (modem->m_nCommandDelay != 0)
+            Sleep(Milliseconds(modem->m_nCommandDelay));
+    }
+    PostDone(dlg, step->m_nCode);
+}
+
+void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+{
+    g_nRetries = 0;
+    g_evQueue.Reset();
+    const int32_t result = g_nModemResult;
+    const bool expectConnect = step->m_nExpect == MODEM_RESULT_CONNECT;
+    bool redial = false;
+    if (expectConnect && result == MODEM_RESULT_BUSY) {
+        PostNotice(dlg, VEK_NOTIFY_BUSY);
+    } else if (expectConnect && result == MODEM_RESULT_NO_DIALTONE) {
+        PostNotice(dlg, VEK_NOTIFY_NO_DIALTONE);
+    } else if (expectConnect && result == MODEM_RESULT_NO_CARRIER) {
+        PostNotice(dlg, VEK_NOTIFY_NO_CARRIER);
+    } else if (expectConnect && step->m_nCode == CODE_NONE) {
+        g_bOnline = 0;
+        PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
+        PostNotice(dlg, VEK_NOTIFY_ON_HOOK);
+        redial = true;
+    } else {
+        PostNotice(dlg, VEK_NOTIFY_MODEM_FAILED);
+    }
+    step.reset();
+    CSingleLock lock(g_csQueue);
+    g_requestQueue.clear();
+    if (!redial)
+        return;
+    if (const CModem* modem = dlg.CurrentModem())
+        QueueInsertHead(OnHookStep(*modem, kExpectAny, 1), false);
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1), false);
+    g_evQueue.Set();
+}
+
+// Returns false when the escape retries are spent.
+bool RetryEscape(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
+{
+    if (g_nRetries < kEscapeRetries) {
+        ++g_nRetries;
+        dlg.m_commCtrl.SetInBufferCount(0);
+        Sleep(2 * Milliseconds(step->m_nTimeout));
+        QueueInsertHead(std::move(step), false);
+        return true;
+    }
+    PostDone(dlg, VEK_NOTIFY_ON_HOOK);
+    PostDone(dlg, VEK_NOTIFY_MODEM_READY);
+    PostDone(dlg, VEK_NOTIFY_END_OF_CALL);
+    return false;
+}
+
+void PollConnect(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+{
+    CSingleLock lock(g_csQueue);
+    if (g_requestQueue.empty())
+        return; // nothing behind the wait: it is dropped
+    if (step->m_nCode == VEK_NOTIFY_CONNECTED && g_requestQueue.size() >= 2) {
+        // The host queued work behind the answer script: give up answering.
+        g_requestQueue.pop_front();
+        step.reset();
+        const CModem* modem = dlg.CurrentModem();
+        if (modem != nullptr && !modem->IsPCLink())
+            QueueInsertHead(OnHookStep(*modem, kExpectAnyThenIdentify, 0), false);
+        return;
+    }
+    ++g_nRetries;
+    step->m_data.clear();
+    step->m_bClearRx = 0;
+    QueueInsertHead(std::move(step), false);
+}
+
+void PollRing(std::unique_ptr<CPool> step)
+{
+    CSingleLock lock(g_csQueue);
+    if (g_requestQueue.empty())
+        return;
+    const auto identify = std::find_if(g_requestQueue.begin(), g_requestQueue.end(),
+                                       [](const auto& s) { return s && s->m_nType == STEP_IDENTIFY; });
+    if (identify != g_requestQueue.end() && std::next(identify) != g_requestQueue.end()) {
+        // Work is queued behind the answer script: drop the script.
+        g_requestQueue.erase(g_requestQueue.begin(), std::next(identify));
+        return;
+    }
+    step->m_bClearRx = 0;
+    QueueInsertHead(std::move(step), false);
+}
+
+} // namespace
+
+ByteArray LinkFrameForIdentify(const CCommStatusDlg& dlg)
+{
+    if (!dlg.m_bLinkRequest && !dlg.m_bDialFrame)
+        return {};
+    const PanelRecordView record(dlg.m_pPanelRecord);
+    if (dlg.m_bIdBlock && record.IsAttached())
+        return BuildIdentificationBlock(static_cast<uint8_t>(record.ExpectedType()),
+                                        static_cast<uint8_t>(record.ExpectedVersion()), dlg.m_idCode);
+    if (dlg.m_bDialFrame && record.IsAttached()) {
+        if (auto frame = BuildDialCommandFrame(record.PhoneNumber()))
+            return *frame;
+        return {};
+    }
+    return BuildLinkRequestFrame(dlg.m_nLinkMode);
+}
+
+void ApplyModemCodeAction(CCommStatusDlg& dlg, CPool& step)
+{
+    const PanelRecordView record(dlg.m_pPanelRecord);
+    const CModem* modem = dlg.CurrentModem();
+    switch (step.m_nCode) {
+    case 87:
+        SetPortSpeed(dlg, 1200);
+        step.m_nCode = CODE_NONE;
+        break;
+    case 86:
+        SetPortSpeed(dlg, 300);
+        step.m_nCode = CODE_NONE;
+        break;
+    case 35:
+        if (record.IsAttached() && record.LineSpeed() != dlg.m_nCurrentBaudRate)
+            SetSpeedIfUsable(dlg, record.LineSpeed());
+        break;
+    case 84:
+        if (modem != nullptr && modem->m_nLineBaudRate > dlg.m_nCurrentBaudRate)
+            SetSpeedIfUsable(dlg, modem->m_nLineBaudRate);
+        QueueInsertHead(BareAtStep(), false);
+        step.m_nCode = CODE_NONE;
+        break;
+    case 9:
+    case 85: {
+        int32_t speed = dlg.m_nCurrentBaudRate;
+        if (record.IsAttached() && !dlg.m_bIdBlock)
+            speed = record.SecondLineSpeed();
+        else if (!record.IsAttached() && modem != nullptr)
+            speed = modem->m_nBaudRate;
+        SetSpeedIfUsable(dlg, speed);
+        QueueInsertHead(BareAtStep(), false);
+        if (step.m_nCode == 85)
+            step.m_nCode = CODE_NONE;
+        break;
+    }
+    default: break;
+    }
+}
+
+void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+{
+    if (step->m_nExpect == MODEM_RESULT_CONNECT && step->m_nCode == VEK_NOTIFY_CONNECTED) {
+        // A call taken while answering goes back to answering when it ends.
+        CSingleLock lock(g_csQueue);
+        if (!g_requestQueue.empty() && g_requestQueue.front() && g_requestQueue.front()->m_nCode == kCodeAnswerIdentify)
+            g_bRestartAnswer = 1;
+    }
+    if (WaitForEvent(g_evModemDone, Milliseconds(step->m_nTimeout)) != WaitResult::Timeout) {
+        const int32_t result = g_nModemResult;
+        if (result == step->m_nExpect || step->m_nExpect == kExpectAny || step->m_nExpect == kExpectAnyThenIdentify)
+            Succeed(dlg, std::move(step), result);
+        else
+            Fail(dlg, std::move(step));
+        return;
+    }
+    if (IsEscapeStep(*step, dlg.CurrentModem())) {
+        if (!RetryEscape(dlg, step))
+            Fail(dlg, std::move(step));
+        return;
+    }
+    if (step->m_nExpect == MODEM_RESULT_CONNECT &&
+        (step->m_nCode == VEK_NOTIFY_CONNECTED || g_nRetries < kConnectPollSlices)) {
+        PollConnect(dlg, std::move(step));
+        return;
+    }
+    if (step->m_nExpect == MODEM_RESULT_RING) {
+        PollRing(std::move(step));
+        return;
+    }
+    Fail(dlg, std::move(step));
+}
+
+} // namespace vek

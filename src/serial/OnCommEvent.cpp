@@ -1,0 +1,64 @@
+// The control's events: status texts, and where received characters go.
+#include "dialog/CCommStatusDlg.h"
+#include "link/ReceiveState.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "link/ShortCodes.h"
+#include "modem/ParseModemResponse.h"
+#include "serial/SerialDevice.h"
+
+namespace vek {
+namespace {
+
+const char* StatusText(int16_t code)
+{
+    switch (code) {
+    case COMM_EV_SEND: return "Sent All Charaters"; // the wording users know
+    case COMM_EV_RECEIVE: return "Receiving";
+    case COMM_EV_CTS: return "Change in CTS Detected";
+    case COMM_EV_DSR: return "Change in DSR Detected";
+    case COMM_EV_CD: return "Change in CD Detected";
+    case COMM_EV_RING: return "Phone is Ringing";
+    case COMM_EV_EOF: return "End of File Detected";
+    default: return nullptr; // line errors leave the status line alone
+    }
+}
+
+} // namespace
+
+void CCommStatusDlg::OnCommEvent()
+{
+    const int16_t code = m_commCtrl.GetCommEvent();
+    if (code == COMM_EV_RECEIVE) {
+        m_commCtrl.SetInputLen(0);
+        // Sampled once, without waiting: this event's characters follow the
+        // route chosen now even if the worker changes the events just after.
+        const bool packetComplete = g_evPacketComplete.IsSet();
+        const bool modemDone = g_evModemDone.IsSet();
+        if (!modemDone) {
+            CSingleLock lock(g_csReceive);
+            AppendModemText(g_strModemResponse, m_commCtrl.GetInput());
+            ParseModemResponse();
+        } else if (!packetComplete) {
+            CSingleLock lock(g_csReceive);
+            m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
+            const std::string bytes = m_commCtrl.GetInput();
+            if (!bytes.empty()) {
+                ScanRules rules;
+                rules.linkMode = m_nLinkMode;
+                rules.identifyStep = g_nCurrentStepType == STEP_IDENTIFY;
+                rules.wideCode50Panel =
+                    m_ident.panelType == kWideCode50PanelType && m_ident.panelVersion == kWideCode50PanelVersion;
+                FeedPacketBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, rules);
+            }
+        } else {
+            // A complete packet still waits for the worker: surplus.
+            m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
+            (void)m_commCtrl.GetInput();
+        }
+    }
+    if (const char* text = StatusText(code))
+        m_strStatus = text;
+}
+
+} // namespace vek
