@@ -5,6 +5,8 @@
 #include "link/FramesTransfer.h"
 #include "link/Sum8.h"
 
+#include "support/FrameBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -12,16 +14,8 @@
 namespace vek {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// Frame bytes plus their CRC, high byte first.
-Bytes WithCrc(Bytes bytes)
-{
-    const uint16_t crc = Crc16(bytes);
-    bytes.push_back(static_cast<uint8_t>(crc >> 8));
-    bytes.push_back(static_cast<uint8_t>(crc));
-    return bytes;
-}
+using test::Bytes;
+using test::WithCrc;
 
 Bytes WithSum(Bytes bytes)
 {

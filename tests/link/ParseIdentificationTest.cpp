@@ -2,6 +2,8 @@
 #include "link/Crc16.h"
 #include "link/FramesLinkStart.h"
 
+#include "support/FrameBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,15 +12,8 @@
 namespace vek {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes WithCrc(Bytes bytes)
-{
-    const uint16_t crc = Crc16(bytes);
-    bytes.push_back(static_cast<uint8_t>(crc >> 8));
-    bytes.push_back(static_cast<uint8_t>(crc));
-    return bytes;
-}
+using test::Bytes;
+using test::WithCrc;
 
 // 02 02 02, type, version, sub-version, bytes 6 to 10, CRC: 13 bytes.
 Bytes Block02(uint8_t type, uint8_t version, Bytes tail = {0x11, 0x22, 0x05, 0x33, 0x44})
