@@ -101,6 +101,37 @@ void DialogHarness::OpenPort()
     m_dlg->m_commCtrl.SetPortOpen(true);
 }
 
+std::vector<Message> DispatchCommEvents(CCommStatusDlg& dlg, CaptureWindow& window)
+{
+    std::vector<Message> others;
+    // Handling an event may post more (a reply to what the handler wrote).
+    for (auto batch = window.Drain(); !batch.empty(); batch = window.Drain()) {
+        for (const Message& m : batch) {
+            if (m.message != WM_VEK_COMM_EVENT) {
+                others.push_back(m);
+                continue;
+            }
+            dlg.m_commCtrl.BeginEvent(static_cast<int16_t>(static_cast<uint16_t>(m.wParam)));
+            dlg.OnCommEvent();
+        }
+    }
+    return others;
+}
+
+namespace {
+std::vector<std::string> g_boxTexts;
+} // namespace
+
+MessageBoxCapture::MessageBoxCapture()
+{
+    g_boxTexts.clear();
+    VekSetMessageBoxHook([](const char*, const char* text) { g_boxTexts.push_back(text); });
+}
+
+MessageBoxCapture::~MessageBoxCapture() { VekSetMessageBoxHook(nullptr); }
+
+const std::vector<std::string>& MessageBoxCapture::Texts() const { return g_boxTexts; }
+
 ManualClockScope::ManualClockScope(bool autoAdvance)
 {
     m_clock.SetAutoAdvance(autoAdvance);

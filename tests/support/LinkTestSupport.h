@@ -7,6 +7,7 @@
 #include "vek_comm2.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vek::test {
@@ -71,6 +72,18 @@ private:
     std::unique_ptr<CCommStatusDlg> m_dlg;
     ScriptedDevice* m_device = nullptr;
     HWND m_savedHost = 0;
+};
+
+// Runs the control's posted events through the dialog's event handler, as
+// the dialog's window does, and returns the other messages that arrived.
+std::vector<Message> DispatchCommEvents(CCommStatusDlg& dlg, CaptureWindow& window);
+
+// Collects message box texts for the lifetime of the object.
+class MessageBoxCapture {
+public:
+    MessageBoxCapture();
+    ~MessageBoxCapture();
+    const std::vector<std::string>& Texts() const;
 };
 
 // Installs a manual clock for the lifetime of the object.
