@@ -378,6 +378,15 @@ TEST_F(ModemStepTest, SilentOkWaitFailsWithNotice28)
     EXPECT_TRUE(Queue().empty());
 }
 
+TEST_F(ModemStepTest, FailureDuringTeardownKeepsTheWorkerAwake)
+{
+    g_evStop.Set();
+    g_evQueue.Set();
+    Run(Step("ATE0\r", 0, 100), 4);
+    EXPECT_TRUE(g_evQueue.IsSet());
+    EXPECT_TRUE(g_evStop.IsSet()); // still there for the worker to see
+}
+
 TEST_F(ModemStepTest, NegativeTimeOutDoesNotWaitForEver)
 {
     Run(Step("ATE0\r", 0, 100, -1), -1);
