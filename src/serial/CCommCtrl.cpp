@@ -1,6 +1,7 @@
 #include "serial/CCommCtrl.h"
 
 #include "platform/Paths.h"
+#include "platform/Trace.h"
 
 #include <algorithm>
 
@@ -101,7 +102,13 @@ std::string CCommCtrl::GetSettings() const
     return m_settings;
 }
 
-bool CCommCtrl::SetOutput(std::span<const uint8_t> bytes) { return m_device && m_device->Write(bytes); }
+bool CCommCtrl::SetOutput(std::span<const uint8_t> bytes)
+{
+    if (!m_device || !m_device->Write(bytes))
+        return false;
+    TraceBytes("TX", bytes);
+    return true;
+}
 
 std::string CCommCtrl::GetInput()
 {
@@ -144,6 +151,7 @@ bool CCommCtrl::Post(int16_t code)
 
 void CCommCtrl::OnReceived(std::span<const uint8_t> bytes)
 {
+    TraceBytes("RX", bytes);
     bool overflow = false;
     {
         std::lock_guard lock(m_inMutex);
