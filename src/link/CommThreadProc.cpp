@@ -79,7 +79,7 @@ bool WorkerPass(CCommStatusDlg& dlg)
     if (!step->m_data.empty() && !(step->m_dwFlags & REQ_NO_SEND) && !dlg.SendString(*step)) {
         // SendString reported its own error; what is queued waits for the
         // next producer (or the next tick while online).
-        g_evQueue.Reset();
+        ResetQueueEvent();
         return true;
     }
     ExecuteStep(dlg, std::move(step), wake);

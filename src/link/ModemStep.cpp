@@ -81,11 +81,7 @@ void Succeed(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t result)
 void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
 {
     g_nRetries = 0;
-    g_evQueue.Reset();
-    // Teardown sets the stop event before the queue event; a reset that
-    // lands between them would leave the worker asleep for ever.
-    if (g_evStop.IsSet())
-        g_evQueue.Set();
+    ResetQueueEvent();
     const int32_t result = g_nModemResult;
     const bool expectConnect = step->m_nExpect == MODEM_RESULT_CONNECT;
     bool redial = false;

@@ -18,6 +18,13 @@ Event g_evDsrReady(Event::Kind::ManualReset);
 
 std::string g_strModemResponse;
 
+void ResetQueueEvent()
+{
+    g_evQueue.Reset();
+    if (g_evStop.IsSet())
+        g_evQueue.Set();
+}
+
 void QueueAppend(std::unique_ptr<CPool> step, bool setEvent)
 {
     CSingleLock lock(g_csQueue);
@@ -38,7 +45,7 @@ std::unique_ptr<CPool> QueueTakeHead()
 {
     CSingleLock lock(g_csQueue);
     if (g_requestQueue.empty()) {
-        g_evQueue.Reset();
+        ResetQueueEvent();
         return nullptr;
     }
     auto step = std::move(g_requestQueue.front());

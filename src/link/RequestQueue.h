@@ -30,6 +30,11 @@ extern Event g_evDsrReady;       // manual: DSR came up during a guarded write
 // Received text while a modem result is awaited (guarded by g_csReceive).
 extern std::string g_strModemResponse;
 
+// The worker's reset of g_evQueue. Teardown sets the stop event before the
+// queue event; a plain reset landing between the two would leave the worker
+// asleep for ever, so a pending stop keeps the queue event set.
+void ResetQueueEvent();
+
 // Small locked helpers; setEvent wakes the worker.
 void QueueAppend(std::unique_ptr<CPool> step, bool setEvent);
 void QueueInsertHead(std::unique_ptr<CPool> step, bool setEvent);

@@ -352,3 +352,23 @@ TEST_F(IdleWatchTest, CountdownUsesSignedProductTruncatedTowardsZero)
 
 } // namespace
 } // namespace vek::test
+
+namespace vek::test {
+namespace {
+
+// Teardown sets the stop event, then the queue event. Whatever the worker
+// resets in between, the stop must still reach it.
+TEST_F(WorkerTest, PendingStopSurvivesTheWorkersQueueEventResets)
+{
+    g_evStop.Set();
+    ResetQueueEvent();
+    EXPECT_TRUE(g_evQueue.IsSet());
+    g_evQueue.Reset();
+    g_evStop.Set();                 // still pending: nothing consumed it
+    EXPECT_EQ(TakeStep(), nullptr); // empty queue resets the event
+    EXPECT_TRUE(g_evQueue.IsSet());
+    EXPECT_FALSE(WorkerPass(h.Dlg()));
+}
+
+} // namespace
+} // namespace vek::test
