@@ -260,8 +260,11 @@ TEST_F(SendStringTest, DsrRisingDuringTheWaitLetsTheByteGo)
     h.Device().SetDsr(false);
     std::thread worker([&] { Send({0x42}, STEP_PACKET); });
     ASSERT_TRUE(manual.Clock().WaitForWaiters(1));
+    // Count the waits before moving the clock: the worker may be back in its
+    // next wait before this thread looks again.
+    const uint64_t entries = manual.Clock().WaitEntries();
     manual.Clock().Advance(500);
-    ASSERT_TRUE(manual.Clock().WaitForEntries(manual.Clock().WaitEntries() + 1));
+    ASSERT_TRUE(manual.Clock().WaitForEntries(entries + 1));
     h.Device().SetDsr(true); // the line change wakes the waiting write
     worker.join();
     const auto written = h.Device().Written();
