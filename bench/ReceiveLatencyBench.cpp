@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include "BenchStats.h"
+
 #include <chrono>
 #include <future>
 #include <thread>
@@ -24,14 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5));
-    return v[i];
-}
+using vek::bench::Percentile;
 
 LRESULT DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
 {
