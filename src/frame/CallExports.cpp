@@ -1,6 +1,6 @@
-// Exports that place, answer and end calls and move data. Their work is done
-// by the call set-up, hang-up and transfer code; until that exists they are
-// safe no-ops that report what they could not do.
+// Exports that place, answer and end calls and move data. Hang-up and
+// transfers are done by the link code; placing and answering calls is not
+// built yet, so PanelInit reports failure and AnsOverrideCall does nothing.
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
