@@ -6,6 +6,7 @@
 #include "frame/ExportGuard.h"
 #include "link/AddPool.h"
 #include "link/QueueHangUp.h"
+#include "serial/LineSettings.h"
 #include "vek_comm2.h"
 
 using namespace vek;
@@ -43,10 +44,13 @@ int VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCo
 
 int VEKComm2_UserInitInfo(int lineSpeed, int linkMode)
 {
-    (void)lineSpeed;
     return Guarded(1, [&] {
-        if (theApp.m_pStatusDlg != nullptr)
-            theApp.m_pStatusDlg->m_nLinkMode = linkMode;
+        CCommStatusDlg* dlg = theApp.m_pStatusDlg;
+        if (dlg == nullptr)
+            return 1;
+        if (lineSpeed != dlg->m_nCurrentBaudRate)
+            SetPortSpeed(*dlg, lineSpeed);
+        dlg->m_nLinkMode = linkMode;
         return 1;
     });
 }

@@ -182,3 +182,18 @@ TEST_F(LifecycleTest, NoControlMeansNoWorkerAndSafeLaterCalls)
 
 } // namespace
 } // namespace vek::test
+
+namespace vek::test {
+namespace {
+
+TEST_F(LifecycleTest, UserInitInfoSetsTheLineSpeedAndLinkMode)
+{
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    EXPECT_EQ(VEKComm2_UserInitInfo(2400, 3), 1);
+    EXPECT_EQ(VEKComm2_GetCurrentBaudRate(), 2400);
+    EXPECT_EQ(theApp.m_pStatusDlg->m_nLinkMode, 3);
+    EXPECT_EQ(theApp.m_pStatusDlg->m_commCtrl.GetSettings(), "2400,N,8,2");
+}
+
+} // namespace
+} // namespace vek::test
