@@ -175,6 +175,9 @@ TEST_F(LifecycleTest, NoControlMeansNoWorkerAndSafeLaterCalls)
     EXPECT_FALSE(theApp.m_pStatusDlg->HasWorker());
     EXPECT_FALSE(theApp.m_pStatusDlg->HasControl());
     EXPECT_EQ(VEKComm2_CommInit(), 0);
+    const auto got = WaitForNotifications(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].wParam, static_cast<WPARAM>(VEK_NOTIFY_PORT_UNAVAILABLE));
     EXPECT_EQ(VEKComm2_ForceHangUp(), 1);
     EXPECT_EQ(VEKComm2_HangUp(0, 0), 1);
     EXPECT_EQ(VEKComm2_Uninit(), 1);
