@@ -58,16 +58,16 @@ void Report(benchmark::State& state, size_t bytes, const Tally& tally)
 {
     const auto processed = static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes);
     state.SetBytesProcessed(processed);
-    state.counters["time_per_byte"]
-        = benchmark::Counter(static_cast<double>(processed), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["time_per_byte"] =
+        benchmark::Counter(static_cast<double>(processed), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["complete"] = static_cast<double>(tally.complete);
     state.counters["resynced"] = static_cast<double>(tally.resynced);
     state.SetComplexityN(static_cast<int64_t>(bytes));
 }
 
-void BM_ScannerMode2RandomBytes(benchmark::State& state)
+// The fast scanner over one line in link mode 2, a fresh buffer each time.
+void ScanMode2(benchmark::State& state, const Line& line)
 {
-    const Line line = RandomLine(static_cast<size_t>(state.range(0)));
     const vek::ScanRules rules{2, false, false};
     Tally tally;
     for (auto _ : state) {
@@ -76,6 +76,11 @@ void BM_ScannerMode2RandomBytes(benchmark::State& state)
         benchmark::DoNotOptimize(buffer.Size());
     }
     Report(state, line.bytes.size(), tally);
+}
+
+void BM_ScannerMode2RandomBytes(benchmark::State& state)
+{
+    ScanMode2(state, RandomLine(static_cast<size_t>(state.range(0))));
 }
 BENCHMARK(BM_ScannerMode2RandomBytes)
     ->Arg(16 << 10)
@@ -89,15 +94,7 @@ BENCHMARK(BM_ScannerMode2RandomBytes)
 // every received byte costs a check of a window of that size.
 void BM_ScannerMode2LongWindows(benchmark::State& state)
 {
-    const Line line = RandomLine(static_cast<size_t>(state.range(0)), 0xE0);
-    const vek::ScanRules rules{2, false, false};
-    Tally tally;
-    for (auto _ : state) {
-        vek::ReceiveBuffer buffer;
-        tally = Feed(line, buffer, rules);
-        benchmark::DoNotOptimize(buffer.Size());
-    }
-    Report(state, line.bytes.size(), tally);
+    ScanMode2(state, RandomLine(static_cast<size_t>(state.range(0)), 0xE0));
 }
 BENCHMARK(BM_ScannerMode2LongWindows)
     ->Arg(64 << 10)
