@@ -61,10 +61,11 @@ int CCommStatusDlg::CommInit(int completionCode)
     if (modem == nullptr)
         return 0;
     const PanelRecordView record(m_pPanelRecord);
-    m_nCurrentBaudRate = (modem->IsPCLink() && record.IsAttached()) ? record.DirectLinkSpeed() : modem->m_nBaudRate;
-    if (m_nCurrentBaudRate == 0)
+    const int32_t speed = (modem->IsPCLink() && record.IsAttached()) ? record.DirectLinkSpeed() : modem->m_nBaudRate;
+    // The stored speed is the line's: one that cannot be set is not kept.
+    if (speed == 0)
         return 0;
-    const std::string settings = FormatLineSettings(m_nCurrentBaudRate, m_nStopBits);
+    const std::string settings = FormatLineSettings(speed, m_nStopBits);
     const auto wantedPort = static_cast<int16_t>(modem->m_nComPort);
 
     // A device that vanished while open is closed here, so that the probe
@@ -73,11 +74,20 @@ int CCommStatusDlg::CommInit(int completionCode)
         CSingleLock lock(g_csPort);
         m_commCtrl.SetPortOpen(false);
     }
-    const bool settingsTaken = m_commCtrl.SetSettings(settings);
-    if (!m_commCtrl.GetPortOpen()) {
-        m_commCtrl.SetCommPort(wantedPort);
-        if (!CheckPortAvailable(modem->m_nComPort))
+    if (m_commCtrl.GetPortOpen()) {
+        // An open port takes the new speed at once, or keeps its old one.
+        if (!m_commCtrl.SetSettings(settings)) {
+            OnWorkerNotify(VEK_NOTIFY_PORT_UNAVAILABLE, 0);
             return 0;
+        }
+    } else {
+        const std::string previous = m_commCtrl.GetSettings();
+        m_commCtrl.SetSettings(settings);
+        m_commCtrl.SetCommPort(wantedPort);
+        if (!CheckPortAvailable(modem->m_nComPort)) {
+            m_commCtrl.SetSettings(previous);
+            return 0;
+        }
         bool opened = false;
         {
             CSingleLock lock(g_csPort);
@@ -86,13 +96,12 @@ int CCommStatusDlg::CommInit(int completionCode)
         // The probe passed but the open did not (a speed the device refuses,
         // or the device taken in between): the port cannot be had.
         if (!opened) {
+            m_commCtrl.SetSettings(previous);
             OnWorkerNotify(VEK_NOTIFY_PORT_UNAVAILABLE, 0);
             return 0;
         }
-    } else if (!settingsTaken) {
-        OnWorkerNotify(VEK_NOTIFY_PORT_UNAVAILABLE, 0);
-        return 0;
     }
+    m_nCurrentBaudRate = speed;
     if (modem->IsPCLink())
         return 1;
     QueueModemCommands(*modem, record, completionCode);

@@ -1,6 +1,9 @@
 #include "serial/LineSettings.h"
 
 #include "dialog/CCommStatusDlg.h"
+#include "link/WorkerNotify.h"
+#include "platform/Trace.h"
+#include "vek_comm2.h"
 
 #include <charconv>
 #include <cstdio>
@@ -57,8 +60,15 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text)
 
 bool SetPortSpeed(CCommStatusDlg& dlg, int32_t speed)
 {
+    // The stored speed is always the one the line runs at: a refused change
+    // leaves both as they were and tells the host the port cannot do it.
+    if (!dlg.m_commCtrl.SetSettings(FormatLineSettings(speed, dlg.m_nStopBits))) {
+        TraceLine("line speed " + std::to_string(speed) + " refused: " + dlg.m_commCtrl.LastError());
+        PostNotice(dlg, VEK_NOTIFY_PORT_UNAVAILABLE);
+        return false;
+    }
     dlg.m_nCurrentBaudRate = speed;
-    return dlg.m_commCtrl.SetSettings(FormatLineSettings(speed, dlg.m_nStopBits));
+    return true;
 }
 
 } // namespace vek

@@ -23,8 +23,9 @@ std::string FormatLineSettings(int32_t speed, int stopBits);
 // values; the speed itself is checked by the device that applies it.
 std::optional<LineSettings> ParseLineSettings(std::string_view text);
 
-// Stores the speed as the current one and writes the settings text to the
-// control; false when the device refused it (the line keeps its old speed).
+// Writes the settings text for the speed to the control and, once it is
+// taken, stores the speed as the current one. A refusal leaves the line and
+// the stored speed as they were, posts notice 20 to the dialog and gives false.
 bool SetPortSpeed(CCommStatusDlg& dlg, int32_t speed);
 
 } // namespace vek

@@ -144,11 +144,11 @@ TEST_F(CommInitTest, NoModemFailsAndTouchesNothing)
     EXPECT_TRUE(HostCodes().empty());
 }
 
-TEST_F(CommInitTest, SpeedZeroFailsAfterStoringIt)
+TEST_F(CommInitTest, SpeedZeroFailsAndKeepsTheStoredSpeed)
 {
     modem().m_nBaudRate = 0;
     EXPECT_EQ(h.Dlg().CommInit(9), 0);
-    EXPECT_EQ(h.Dlg().m_nCurrentBaudRate, 0);
+    EXPECT_EQ(h.Dlg().m_nCurrentBaudRate, 300);
     EXPECT_FALSE(ctrl().GetPortOpen());
     EXPECT_TRUE(QueuedSteps().empty());
 }
@@ -209,6 +209,7 @@ TEST_F(CommInitTest, RefusedSpeedIsReportedNotReplaced)
     EXPECT_EQ(h.Dlg().CommInit(9), 0);
     EXPECT_EQ(HostCodes(), (std::vector<WPARAM>{20}));
     EXPECT_FALSE(ctrl().GetPortOpen());
+    EXPECT_EQ(h.Dlg().m_nCurrentBaudRate, 300);
 
     modem().m_nBaudRate = 2400;
     ASSERT_EQ(h.Dlg().CommInit(9), 1);
@@ -216,6 +217,7 @@ TEST_F(CommInitTest, RefusedSpeedIsReportedNotReplaced)
     modem().m_nBaudRate = 14400;
     EXPECT_EQ(h.Dlg().CommInit(9), 0); // open port: the line keeps 2400
     EXPECT_EQ(h.Device().CurrentSettings(), "2400,N,8,2");
+    EXPECT_EQ(h.Dlg().m_nCurrentBaudRate, 2400);
     EXPECT_EQ(HostCodes(), (std::vector<WPARAM>{20}));
     EXPECT_TRUE(QueuedSteps().empty());
 }
