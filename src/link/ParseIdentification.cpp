@@ -46,8 +46,8 @@ bool IsUncheckedType(uint8_t type)
     }
 }
 
-int Parse02Block(
-    std::vector<uint8_t>& a, PanelIdentification& ident, std::vector<uint8_t>& lastReply, PanelRecordView record)
+int Parse02Block(std::vector<uint8_t>& a, PanelIdentification& ident, std::vector<uint8_t>& lastReply,
+                 PanelRecordView record)
 {
     const bool appended = a.size() == 11;
     if (appended) {
@@ -133,8 +133,8 @@ size_t FindSummedFrame(const std::vector<uint8_t>& a, uint8_t lead, size_t size,
 uint16_t IdentificationOptionBits(uint8_t panelType, uint8_t panelVersion)
 {
     const int t = panelType;
-    const bool longCommands = t == 14 || t == 16 || t == 18 || t == 22 || t == 23 || t == 24 || t == 26
-        || (t >= 32 && t <= 47) || (t >= 49 && t <= 54);
+    const bool longCommands = t == 14 || t == 16 || t == 18 || t == 22 || t == 23 || t == 24 || t == 26 ||
+                              (t >= 32 && t <= 47) || (t >= 49 && t <= 54);
     if (!longCommands) {
         return 0;
     }
@@ -145,14 +145,15 @@ uint16_t IdentificationOptionBits(uint8_t panelType, uint8_t panelVersion)
     return bits;
 }
 
-int ParseIdentification(
-    std::vector<uint8_t>& reply, PanelIdentification& ident, std::vector<uint8_t>& lastReply, PanelRecordView record)
+int ParseIdentification(std::vector<uint8_t>& reply, PanelIdentification& ident, std::vector<uint8_t>& lastReply,
+                        PanelRecordView record)
 {
-    ident = PanelIdentification{};
-    lastReply = reply;
+    // A stray byte or two must not wipe the reply a continued call re-reads.
     if (reply.size() < 3) {
         return kIdentNotRecognised;
     }
+    ident = PanelIdentification{};
+    lastReply = reply;
     auto dropFront = [&reply](size_t k) { reply.erase(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(k)); };
 
     // Bytes before `start` count as removed; they are erased once, at the end

@@ -356,11 +356,18 @@ TEST_F(IdentificationTest, Frame07IsPreferredOver55)
     EXPECT_EQ(ident.panelType, 0xE2);
 }
 
-TEST_F(IdentificationTest, FewerThanThreeBytesAreNotRecognised)
+TEST_F(IdentificationTest, FewerThanThreeBytesTouchNeitherTheRecordNorTheKeptReply)
 {
     EXPECT_EQ(Parse({0x11, 0x22}), kIdentNotRecognised);
     EXPECT_EQ(Parse({}), kIdentNotRecognised);
     EXPECT_TRUE(AllZero(ident));
+
+    // A stray byte after a good reply leaves what a continued call re-reads.
+    const Bytes block = Block02(18, 1);
+    ASSERT_EQ(Parse(block), kIdentBlock02);
+    EXPECT_EQ(Parse({0x7F}), kIdentNotRecognised);
+    EXPECT_EQ(ident.panelType, 18);
+    EXPECT_EQ(lastReply, block);
 }
 
 TEST_F(IdentificationTest, UnrecognisedReplyLeavesEverythingZero)
