@@ -57,7 +57,7 @@ void AppendModemText(std::string& accumulated, std::string_view fragment)
         accumulated.erase(kModemTextKeep, accumulated.size() - 2 * kModemTextKeep);
 }
 
-void CCommStatusDlg::ParseModemResponse()
+void SignalModemResult()
 {
     const int32_t result = RecogniseModemResponse(g_strModemResponse);
     if (result < 0)
@@ -68,5 +68,7 @@ void CCommStatusDlg::ParseModemResponse()
     // The result is stored before the worker is woken to read it.
     g_evModemDone.Set();
 }
+
+void CCommStatusDlg::ParseModemResponse() { SignalModemResult(); }
 
 } // namespace vek

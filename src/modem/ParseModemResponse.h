@@ -33,6 +33,11 @@ std::string_view TrimModemText(std::string_view text);
 inline constexpr size_t kModemTextCap = 256;
 inline constexpr size_t kModemTextKeep = 16;
 
+// Recognises g_strModemResponse; on a match stores g_nModemResult, notes a
+// CONNECT that came before the session, and signals g_evModemDone. The
+// caller holds g_csReceive.
+void SignalModemResult();
+
 // Appends a trimmed fragment and applies the cap.
 void AppendModemText(std::string& accumulated, std::string_view fragment);
 
