@@ -1,11 +1,13 @@
-// Exports that place, answer and end calls and move data. Hang-up and
-// transfers are done by the link code; placing and answering calls is not
-// built yet, so PanelInit reports failure and AnsOverrideCall does nothing.
+// Exports that place, answer and end calls and move data; the work is done
+// by the link code, on the host's thread, by queueing steps for the worker.
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
 #include "link/AddPool.h"
+#include "link/HexCodes.h"
 #include "link/QueueHangUp.h"
+#include "link/RestartAnswering.h"
+#include "link/StartCall.h"
 #include "serial/LineSettings.h"
 #include "vek_comm2.h"
 
@@ -22,7 +24,14 @@ int VEKComm2_AddPool(HGLOBAL request)
     });
 }
 
-int VEKComm2_AnsOverrideCall(void) { return 1; }
+int VEKComm2_AnsOverrideCall(void)
+{
+    return Guarded(1, [] {
+        if (theApp.m_pStatusDlg != nullptr)
+            AnswerOverrideCall(*theApp.m_pStatusDlg);
+        return 1;
+    });
+}
 
 int VEKComm2_HangUp(int a, int b)
 {
@@ -35,11 +44,17 @@ int VEKComm2_HangUp(int a, int b)
 
 int VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCode, int mode)
 {
-    (void)panelRecord;
-    (void)openCode;
-    (void)idCode;
-    (void)mode;
-    return 0;
+    return Guarded(0, [&] {
+        CCommStatusDlg* dlg = theApp.m_pStatusDlg;
+        if (dlg == nullptr)
+            return 0;
+        if (panelRecord == nullptr)
+            return RestartAnswering(*dlg, mode == 2 ? 1 : 0);
+        const PanelRecordView record(panelRecord);
+        const bool threeByteOpenCode = (record.PanelOptions() & VEK_PANEL_OPT_OPEN_CODE_3) != 0;
+        return StartCall(*dlg, static_cast<HostPanelRecord*>(panelRecord), ParseOpenCode(openCode, threeByteOpenCode),
+                         ParseIdentificationCode(idCode), mode);
+    });
 }
 
 int VEKComm2_UserInitInfo(int lineSpeed, int linkMode)
@@ -48,6 +63,7 @@ int VEKComm2_UserInitInfo(int lineSpeed, int linkMode)
         CCommStatusDlg* dlg = theApp.m_pStatusDlg;
         if (dlg == nullptr)
             return 1;
+        // A speed the port refuses is reported (20) and leaves the line as it was.
         if (lineSpeed != dlg->m_nCurrentBaudRate)
             SetPortSpeed(*dlg, lineSpeed);
         dlg->m_nLinkMode = linkMode;

@@ -2,10 +2,10 @@
 
 #include "dialog/CCommStatusDlg.h"
 #include "frame/HostPanelRecord.h"
-#include "link/FramesControl.h"
-#include "link/FramesLinkStart.h"
+#include "link/BuildLinkFrame.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
+#include "link/WorkerNotify.h"
 #include "modem/ModemCommands.h"
 #include "modem/ParseModemResponse.h"
 #include "serial/LineSettings.h"
@@ -19,16 +19,6 @@ namespace {
 constexpr int32_t kExpectAnyThenIdentify = 99;
 constexpr int32_t kExpectAny = 100;
 constexpr int32_t kCodeAnswerIdentify = 13;
-
-void PostDone(const CCommStatusDlg& dlg, int32_t code)
-{
-    PostMessageA(dlg.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(code), 0);
-}
-
-void PostNotice(const CCommStatusDlg& dlg, int32_t code)
-{
-    PostMessageA(dlg.m_hWnd, VEK_WM_COMM_NOTICE, static_cast<WPARAM>(code), 0);
-}
 
 uint32_t Milliseconds(int32_t ms) { return ms > 0 ? static_cast<uint32_t>(ms) : 0; }
 
@@ -65,8 +55,7 @@ void Succeed(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t result)
         step->m_nCode = VEK_NOTIFY_CONNECTED;
         CSingleLock lock(g_csQueue);
         g_requestQueue.clear();
-        QueueAppend(std::make_unique<CPool>(LinkFrameForIdentify(dlg), STEP_IDENTIFY, 0, VEK_NOTIFY_IDENTIFIED, 1),
-                    false);
+        QueueAppend(std::make_unique<CPool>(BuildLinkFrame(dlg), STEP_IDENTIFY, 0, VEK_NOTIFY_IDENTIFIED, 1), false);
     }
     ApplyModemCodeAction(dlg, *step);
     if (const CModem* modem = dlg.CurrentModem()) {
@@ -75,7 +64,7 @@ void Succeed(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t result)
         if (modem->m_nCommandDelay != 0)
             Sleep(Milliseconds(modem->m_nCommandDelay));
     }
-    PostDone(dlg, step->m_nCode);
+    PostStepDone(dlg, step->m_nCode);
 }
 
 void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
@@ -120,9 +109,9 @@ bool RetryEscape(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
         QueueInsertHead(std::move(step), false);
         return true;
     }
-    PostDone(dlg, VEK_NOTIFY_ON_HOOK);
-    PostDone(dlg, VEK_NOTIFY_MODEM_READY);
-    PostDone(dlg, VEK_NOTIFY_END_OF_CALL);
+    PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
+    PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
+    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL);
     return false;
 }
 
@@ -163,22 +152,6 @@ void PollRing(std::unique_ptr<CPool> step)
 }
 
 } // namespace
-
-ByteArray LinkFrameForIdentify(const CCommStatusDlg& dlg)
-{
-    if (!dlg.m_bLinkRequest && !dlg.m_bDialFrame)
-        return {};
-    const PanelRecordView record(dlg.m_pPanelRecord);
-    if (dlg.m_bIdBlock && record.IsAttached())
-        return BuildIdentificationBlock(static_cast<uint8_t>(record.ExpectedType()),
-                                        static_cast<uint8_t>(record.ExpectedVersion()), dlg.m_idCode);
-    if (dlg.m_bDialFrame && record.IsAttached()) {
-        if (auto frame = BuildDialCommandFrame(record.PhoneNumber()))
-            return *frame;
-        return {};
-    }
-    return BuildLinkRequestFrame(dlg.m_nLinkMode);
-}
 
 void ApplyModemCodeAction(CCommStatusDlg& dlg, CPool& step)
 {

@@ -22,9 +22,4 @@ void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step);
 // 35, 84, 9 and 85); may change the step's code to 100.
 void ApplyModemCodeAction(CCommStatusDlg& dlg, CPool& step);
 
-// The link frame an identification step carries when a CONNECT arrives on
-// an on-hook step that accepts any result. Stands in for the call set-up's
-// link-frame builder until that exists; same choice of frame.
-ByteArray LinkFrameForIdentify(const CCommStatusDlg& dlg);
-
 } // namespace vek

@@ -1,16 +1,18 @@
 #include "link/ReceiveState.h"
 
+#include "dialog/CCommStatusDlg.h"
 #include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "link/ShortCodes.h"
 
 namespace vek {
 
 ReceiveBuffer g_rxBuffer;
 
-void FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules)
+namespace {
+
+void Publish(const ScanVerdict& verdict)
 {
-    if (bytes.empty())
-        return;
-    const ScanVerdict verdict = g_rxBuffer.Receive(bytes, rules);
     // Verdicts are stored before the events that make the worker read them.
     g_bPacketGood = verdict.packetGood ? 1 : 0;
     g_bResynced = verdict.resynced ? 1 : 0;
@@ -18,6 +20,31 @@ void FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules)
         g_evPacketComplete.Set();
     if (verdict.bytesArrived)
         g_evBytesArrived.Set();
+}
+
+} // namespace
+
+ScanRules CurrentScanRules(const CCommStatusDlg& dlg)
+{
+    ScanRules rules;
+    rules.linkMode = dlg.m_nLinkMode;
+    rules.identifyStep = g_nCurrentStepType == STEP_IDENTIFY;
+    rules.wideCode50Panel = IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
+    return rules;
+}
+
+void FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules)
+{
+    if (bytes.empty())
+        return;
+    Publish(g_rxBuffer.Receive(bytes, rules));
+}
+
+ScanVerdict RescanPacketBytes(const ScanRules& rules)
+{
+    const ScanVerdict verdict = g_rxBuffer.Scan(rules);
+    Publish(verdict);
+    return verdict;
 }
 
 } // namespace vek

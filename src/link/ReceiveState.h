@@ -10,6 +10,8 @@
 
 namespace vek {
 
+class CCommStatusDlg;
+
 // Guarded by g_csReceive.
 extern ReceiveBuffer g_rxBuffer;
 // The complete frame at the front passed its check.
@@ -17,8 +19,14 @@ inline std::atomic<int32_t> g_bPacketGood{0};
 // The scanner skipped a length below 2 to find its footing again.
 inline std::atomic<int32_t> g_bResynced{0};
 
+// What the scanner needs to know of the call in hand.
+ScanRules CurrentScanRules(const CCommStatusDlg& dlg);
+
 // Appends received packet bytes, scans, and raises the scanner's events.
 // The caller holds g_csReceive.
 void FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules);
+// Scans what is buffered again and raises the scanner's events. The caller
+// holds g_csReceive.
+ScanVerdict RescanPacketBytes(const ScanRules& rules);
 
 } // namespace vek

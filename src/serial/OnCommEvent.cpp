@@ -2,8 +2,6 @@
 #include "dialog/CCommStatusDlg.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
-#include "link/SessionState.h"
-#include "link/ShortCodes.h"
 #include "modem/ParseModemResponse.h"
 #include "serial/SerialDevice.h"
 
@@ -43,14 +41,9 @@ void CCommStatusDlg::OnCommEvent()
             CSingleLock lock(g_csReceive);
             m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
             const std::string bytes = m_commCtrl.GetInput();
-            if (!bytes.empty()) {
-                ScanRules rules;
-                rules.linkMode = m_nLinkMode;
-                rules.identifyStep = g_nCurrentStepType == STEP_IDENTIFY;
-                rules.wideCode50Panel =
-                    m_ident.panelType == kWideCode50PanelType && m_ident.panelVersion == kWideCode50PanelVersion;
-                FeedPacketBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, rules);
-            }
+            if (!bytes.empty())
+                FeedPacketBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
+                                CurrentScanRules(*this));
         } else {
             // A complete packet still waits for the worker: surplus.
             m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());

@@ -1,0 +1,14 @@
+// The link frame a call sends first, if any: the identification block, the
+// dial-command frame or the link request.
+#pragma once
+
+#include "link/CPool.h"
+
+namespace vek {
+
+class CCommStatusDlg;
+
+// Empty when the call sends no link frame.
+ByteArray BuildLinkFrame(const CCommStatusDlg& dlg);
+
+} // namespace vek

@@ -1,0 +1,57 @@
+#include "link/RestartAnswering.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "modem/ModemCommands.h"
+#include "vek_comm2.h"
+
+namespace vek {
+namespace {
+
+constexpr int32_t kAutoAnswerTimeoutMs = 5000;
+constexpr int32_t kCodeIncomingIdentified = VEK_NOTIFY_INCOMING_IDENTIFIED;
+
+void ClearCall(CCommStatusDlg& dlg, int32_t answerAgain)
+{
+    dlg.m_pPanelRecord = nullptr;
+    dlg.m_nLinkMode = 0;
+    dlg.m_openCode.clear();
+    dlg.m_idCode.clear();
+    dlg.m_nCallMode = 0;
+    dlg.m_nRequestDelay = 100;
+    dlg.m_nByteDelay = 0;
+    g_bAnswerMode = 1;
+    g_nAnswerRestartArg = answerAgain;
+    dlg.m_bLinkRequest = 0;
+    dlg.m_bDialFrame = 0;
+    dlg.m_bIdBlock = 0;
+}
+
+} // namespace
+
+int RestartAnswering(CCommStatusDlg& dlg, int32_t answerAgain)
+{
+    ClearCall(dlg, answerAgain);
+    if (!dlg.CommInit(VEK_NOTIFY_MODEM_READY))
+        return 0;
+    dlg.m_pModemSettings->SelectIncoming();
+    const CModem* modem = dlg.CurrentModem();
+    if (modem == nullptr)
+        return 0;
+    const std::string autoAnswer = AutoAnswerLine(*modem);
+    g_bConnectPending = 0;
+    g_bSessionUp = 0;
+    {
+        CSingleLock lock(g_csQueue);
+        QueueAppend(std::make_unique<CPool>(autoAnswer, STEP_MODEM, 0, CODE_NONE, 1, kAutoAnswerTimeoutMs), false);
+        for (int ring = 0; ring < AnswerRingWaits(*modem); ++ring)
+            QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_MODEM, 2, VEK_NOTIFY_RING, 1), false);
+        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_MODEM, 1, VEK_NOTIFY_CONNECTED, 1), false);
+        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_IDENTIFY, 2, kCodeIncomingIdentified, 1), false);
+    }
+    g_evQueue.Set();
+    return 1;
+}
+
+} // namespace vek
