@@ -1,10 +1,14 @@
 #include "link/CommThreadProc.h"
 
 #include "dialog/CCommStatusDlg.h"
+#include "link/CallStep.h"
+#include "link/IdentifyStep.h"
 #include "link/ModemStep.h"
+#include "link/PacketStep.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "link/SimpleSteps.h"
+#include "modem/ParseModemResponse.h"
 #include "platform/Event.h"
 #include "platform/Trace.h"
 
@@ -31,10 +35,16 @@ void PrepareStep(const CPool& step)
     g_nModemResult = 100;
     g_nCurrentStepType = step.m_nType;
     switch (step.m_nType) {
-    case STEP_MODEM:
+    case STEP_MODEM: {
+        CSingleLock lock(g_csReceive);
         g_evModemDone.Reset();
         g_evPacketComplete.Set();
+        // A poll that keeps its text also keeps what the text already said:
+        // a CONNECT or RING recognised between two slices is not lost.
+        if (!step.m_bClearRx)
+            SignalModemResult();
         break;
+    }
     case STEP_PACKET:
     case STEP_IDENTIFY:
     case STEP_DEFER_CALL:
@@ -48,18 +58,14 @@ void PrepareStep(const CPool& step)
 
 void ExecuteStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake)
 {
-    (void)wake; // the packet exchange reads it
     switch (step->m_nType) {
     case STEP_DEFER_CALL: RunDeferCallStep(*step); return;
     case STEP_NOTIFY: RunNotifyStep(dlg, *step); return;
     case STEP_PAUSE: Sleep(kPauseStepMs); return;
     case STEP_MODEM: RunModemStep(dlg, std::move(step)); return;
-    case STEP_PACKET:
-    case STEP_IDENTIFY:
-    case STEP_CALL:
-        // These talk to the modem or the panel; until their handlers exist
-        // the step is dropped without effect.
-        return;
+    case STEP_PACKET: RunPacketStep(dlg, std::move(step), wake); return;
+    case STEP_IDENTIFY: RunIdentifyStep(dlg, std::move(step)); return;
+    case STEP_CALL: RunCallStep(dlg, std::move(step)); return;
     default: Sleep(kSendOnlyPauseMs); return;
     }
 }

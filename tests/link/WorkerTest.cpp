@@ -196,6 +196,9 @@ protected:
         record.Set16(VEK_PANEL_IDLE_FACTOR_A, static_cast<uint16_t>(factorA));
         record.Set16(VEK_PANEL_IDLE_FACTOR_B, static_cast<uint16_t>(factorB));
         record.Set32(VEK_PANEL_RECORD_WINDOW, recordWindow.Handle());
+        // Nothing answers the keep-alive frames here: their failures must not
+        // count against the link, or it would end before the ticks of interest.
+        record.Set32(VEK_PANEL_HOST_FLAGS, VEK_HOST_FLAG_NO_IDLE_CALLS);
         h.Dlg().m_pPanelRecord = record.Get();
     }
 
@@ -204,6 +207,7 @@ protected:
     // so the ticks after it are silent.
     void ProducerWake()
     {
+        QueueClear(); // the unanswered keep-alive of the last tick
         QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_PAUSE, 0, 100, 0), true);
         RunPasses(2);
         ASSERT_FALSE(g_evQueue.IsSet());

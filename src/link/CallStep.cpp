@@ -1,0 +1,88 @@
+#include "link/CallStep.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "link/BuildLinkFrame.h"
+#include "link/RequestQueue.h"
+#include "link/RestartAnswering.h"
+#include "link/SessionState.h"
+#include "link/WorkerNotify.h"
+#include "modem/ModemCommands.h"
+#include "vek_comm2.h"
+
+namespace vek {
+namespace {
+
+constexpr int32_t kAutoAnswerTimeoutMs = 5000;
+
+void Append(std::unique_ptr<CPool> step) { QueueAppend(std::move(step), false); }
+
+std::unique_ptr<CPool> Command(const std::string& text, int32_t expect, int32_t code, int32_t timeout = 0)
+{
+    return std::make_unique<CPool>(text, STEP_MODEM, expect, code, 1, timeout);
+}
+
+std::unique_ptr<CPool> Wait(int32_t expect, int32_t code)
+{
+    return std::make_unique<CPool>(ByteArray{}, STEP_MODEM, expect, code, 1);
+}
+
+// Hang up and wait for the panel to call back.
+void AppendAnswerScript(CCommStatusDlg& dlg, const CModem& modem)
+{
+    Append(Command(HangUpLine(modem), 0, VEK_NOTIFY_ANSWER_READY));
+    const std::string autoAnswer = AutoAnswerLine(modem);
+    g_bConnectPending = 0;
+    g_bSessionUp = 0;
+    Append(Command(autoAnswer, 0, CODE_NONE, kAutoAnswerTimeoutMs));
+    for (int ring = 0; ring < AnswerRingWaits(modem); ++ring)
+        Append(Wait(2, VEK_NOTIFY_RING));
+    Append(Wait(1, VEK_NOTIFY_CONNECTED));
+    Append(std::make_unique<CPool>(BuildLinkFrame(dlg), STEP_IDENTIFY, 1, VEK_NOTIFY_IDENTIFIED, 1));
+}
+
+bool AnswerFollows(int32_t code)
+{
+    return code == kCodeHangUpThenAnswer || code == VEK_NOTIFY_INCOMING_IDENTIFIED || g_nAnswerRestartArg != 0 ||
+           g_bAnswerMode != 0 || g_bRestartAnswer != 0;
+}
+
+void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
+{
+    CSingleLock lock(g_csQueue);
+    if (g_bOnline) {
+        Append(Command(EscapeLine(modem), 0, CODE_NONE));
+        if (code == VEK_NOTIFY_ANSWER_READY)
+            AppendAnswerScript(dlg, modem);
+        else
+            Append(Command(HangUpLine(modem), 0, VEK_NOTIFY_ON_HOOK));
+    }
+    if (code == VEK_NOTIFY_ANSWER_READY)
+        return;
+    if (AnswerFollows(code)) {
+        g_bRestartAnswer = 0;
+        RestartAnswering(dlg, g_nAnswerRestartArg);
+        return;
+    }
+    Append(Command(ResetLine(modem), 0, VEK_NOTIFY_MODEM_READY));
+    Append(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_END_OF_CALL, 1));
+}
+
+} // namespace
+
+void RunCallStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+{
+    const CModem* modem = dlg.CurrentModem();
+    // Give the panel a moment to act on what it was sent last.
+    if (g_bOnline && modem != nullptr && !modem->IsPCLink() && step->m_nTimeout > 0)
+        Sleep(static_cast<uint32_t>(step->m_nTimeout));
+    if (modem != nullptr && modem->IsPCLink()) {
+        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
+        PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
+        Append(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_END_OF_CALL, 1));
+    } else if (modem != nullptr) {
+        QueueScript(dlg, *modem, step->m_nCode);
+    }
+    g_bOnline = 0;
+}
+
+} // namespace vek

@@ -1,0 +1,144 @@
+#include "link/IdentifyStep.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "frame/HostBlock.h"
+#include "frame/HostPanelRecord.h"
+#include "link/ParseIdentification.h"
+#include "link/QueueSessionOpen.h"
+#include "link/ReceiveState.h"
+#include "link/RequestQueue.h"
+#include "link/RxSilenceTimer.h"
+#include "link/SessionState.h"
+#include "link/StartCall.h"
+#include "link/WorkerNotify.h"
+#include "vek_comm2.h"
+
+namespace vek {
+namespace {
+
+constexpr int32_t kExpectIncoming = 2; // queued by the answer script
+constexpr int32_t kExpectCalledBack = 1;
+constexpr uint16_t kFlagAnswerMode = 0x01;
+
+// Waits again behind nothing else; work queued meanwhile wins.
+void KeepWaiting(std::unique_ptr<CPool> step, bool countRetry)
+{
+    CSingleLock lock(g_csQueue);
+    if (!g_requestQueue.empty())
+        return;
+    if (countRetry)
+        ++g_nRetries;
+    step->m_bClearRx = 0;
+    QueueInsertHead(std::move(step), false);
+}
+
+void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t notice)
+{
+    const int32_t code = step->m_nCode == VEK_NOTIFY_INCOMING_IDENTIFIED ? VEK_NOTIFY_INCOMING_IDENTIFIED : CODE_NONE;
+    step.reset();
+    g_nRetries = 0;
+    PostNotice(dlg, notice);
+    CSingleLock lock(g_csQueue);
+    g_requestQueue.clear();
+    // No event: the worker looks at the queue before it waits.
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, code, 1), false);
+}
+
+// 0 when the panel is the one the record expects, else the notice to give.
+// Without a record there is nothing it could match.
+int32_t CheckAgainstRecord(const CCommStatusDlg& dlg)
+{
+    const PanelRecordView record(dlg.m_pPanelRecord);
+    if (!record.IsAttached())
+        return VEK_NOTIFY_WRONG_TYPE;
+    if ((dlg.m_ident.panelType & 0xFF) != (record.ExpectedType() & 0xFF))
+        return VEK_NOTIFY_WRONG_TYPE;
+    if ((dlg.m_ident.panelVersion & 0xFF) != (record.ExpectedVersion() & 0xFF))
+        return VEK_NOTIFY_WRONG_VERSION;
+    return 0;
+}
+
+void HandOver(const CCommStatusDlg& dlg, int32_t code, std::span<const uint8_t> bytes)
+{
+    PostStepDone(dlg, code, static_cast<LPARAM>(NewHostBlock(bytes)));
+}
+
+void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, bool pcLink)
+{
+    g_nRetries = 0;
+    g_bConnectPending = 0;
+    g_bSessionUp = 1;
+    if (step->m_nExpect == kExpectIncoming) {
+        g_bPanelIdentified = 1;
+        const auto whole = dlg.m_ident.ToBytes();
+        HandOver(dlg, step->m_nCode, whole);
+        return;
+    }
+    if (const int32_t notice = CheckAgainstRecord(dlg); notice != 0) {
+        Fail(dlg, std::move(step), notice);
+        return;
+    }
+    if (step->m_nExpect != kExpectCalledBack && (dlg.m_ident.identificationFlags & kFlagAnswerMode)) {
+        // The panel will call back: end this call and answer the next.
+        PostStepDone(dlg, VEK_NOTIFY_ANSWER_REQUESTED);
+        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, VEK_NOTIFY_ANSWER_READY, 1), false);
+        return;
+    }
+    if (pcLink) {
+        PostStepDone(dlg, VEK_NOTIFY_CONNECTED);
+    } else {
+        if (step->m_nExpect == kExpectCalledBack)
+            g_bPanelIdentified = 1;
+        if (dlg.m_ident.identificationFlags & PanelIdentification::kFlagDelaySessionOpen)
+            Sleep(kSessionOpenDelayMs);
+    }
+    QueueSessionOpen(dlg, false);
+    HandOver(dlg, step->m_nCode, dlg.m_ident.raw);
+}
+
+} // namespace
+
+void RunIdentifyStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+{
+    const CModem* modem = dlg.CurrentModem();
+    if (modem == nullptr)
+        return;
+    const bool pcLink = modem->IsPCLink();
+    const uint32_t half = step->m_nTimeout > 0 ? static_cast<uint32_t>(step->m_nTimeout) / 2 : 0;
+
+    WaitForEvent(g_evBytesArrived, half);
+    g_evRxSilence.Reset();
+    // A cable has no modem to pause between bytes: only the size decides.
+    if (!pcLink)
+        StartRxSilenceTimer(kIdentifySilenceMs);
+    const bool silenceTimedOut = WaitForEvent(g_evRxSilence, half) == WaitResult::Timeout;
+
+    std::vector<uint8_t> reply;
+    {
+        CSingleLock lock(g_csReceive);
+        const auto bytes = g_rxBuffer.Bytes();
+        reply.assign(bytes.begin(), bytes.end());
+    }
+    const size_t n = reply.size();
+    if (n < (pcLink ? kPcLinkIdentifyMinBytes : kModemIdentifyMinBytes)) {
+        const bool silenceCame = !silenceTimedOut;
+        const bool wait =
+            (silenceTimedOut && pcLink) || (n != 0 && (pcLink || (silenceCame && g_nRetries < kIdentifyShortRetries)));
+        if (wait)
+            KeepWaiting(std::move(step), true);
+        else
+            Fail(dlg, std::move(step), VEK_NOTIFY_NO_IDENTIFICATION);
+        return;
+    }
+    const PanelRecordView record(dlg.m_pPanelRecord);
+    if (ParseIdentification(reply, dlg.m_ident, dlg.m_lastReply, record) == kIdentNotRecognised) {
+        if (pcLink)
+            KeepWaiting(std::move(step), false);
+        else
+            Fail(dlg, std::move(step), VEK_NOTIFY_NO_IDENTIFICATION);
+        return;
+    }
+    Accept(dlg, std::move(step), pcLink);
+}
+
+} // namespace vek

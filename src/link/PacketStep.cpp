@@ -1,0 +1,357 @@
+#include "link/PacketStep.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "frame/HostBlock.h"
+#include "frame/HostPanelRecord.h"
+#include "link/EvaluateReply.h"
+#include "link/QueueHangUp.h"
+#include "link/QueueKeepAlive.h"
+#include "link/QueueSessionOpen.h"
+#include "link/ReceiveState.h"
+#include "link/RequestQueue.h"
+#include "link/RxSilenceTimer.h"
+#include "link/SessionState.h"
+#include "link/SpeedChange.h"
+#include "link/SplitTransfer.h"
+#include "link/WorkerNotify.h"
+#include "modem/ModemCommands.h"
+#include "serial/LineSettings.h"
+#include "vek_comm2.h"
+
+#include <algorithm>
+
+namespace vek {
+namespace {
+
+enum class Collected { Complete, Failed, NoAnswer };
+
+constexpr int32_t kExpectSessionOpen = 0;
+constexpr int32_t kExpectUp300 = 2;
+constexpr int32_t kExpectUp1200 = 3;
+constexpr int32_t kCodeSwitchTo1200 = 87;
+constexpr int32_t kCodeFallBack300 = 86;
+constexpr int32_t kExtendedModemMinDelayMs = 100;
+
+bool CountingAllowed(const CCommStatusDlg& dlg)
+{
+    const PanelRecordView record(dlg.m_pPanelRecord);
+    return record.IsAttached() && !(record.HostFlags() & VEK_HOST_FLAG_NO_IDLE_CALLS);
+}
+
+uint32_t FirstByteWait() { return g_bSlowMode ? kSlowFirstByteWaitMs : kFirstByteWaitMs; }
+
+uint32_t SilenceInterval(const CCommStatusDlg& dlg)
+{
+    if (dlg.m_nLinkMode == 3)
+        return kShortCodeSilenceMs;
+    return dlg.m_nRequestDelay > 200 ? kSlowRequestSilenceMs : kReplySilenceMs;
+}
+
+void StartSilence(const CCommStatusDlg& dlg)
+{
+    g_evRxSilence.Reset();
+    StartRxSilenceTimer(SilenceInterval(dlg));
+}
+
+void ReportPartial(const CCommStatusDlg& dlg) { PostNotice(dlg, CODE_NONE, kPartialResponseField); }
+
+// The wait-only copy of an acknowledged step is sent again in full.
+void MakeSendable(CPool& step)
+{
+    if (step.m_dwFlags & REQ_NO_SEND)
+        step.m_dwFlags = (step.m_dwFlags & ~REQ_NO_SEND) | REQ_EXPECT_ACK;
+}
+
+void RequeueAtHead(std::unique_ptr<CPool> step)
+{
+    CSingleLock lock(g_csQueue);
+    MakeSendable(*step);
+    QueueInsertHead(std::move(step), false);
+}
+
+// Silence without a frame: maybe a parity bit or a stray byte in front.
+// False when the reply is given up.
+bool RescanAfterSilence(const CCommStatusDlg& dlg)
+{
+    CSingleLock lock(g_csReceive);
+    if (!g_rxBuffer.Empty())
+        g_rxBuffer.ClearFrontBit7();
+    const ScanRules rules = CurrentScanRules(dlg);
+    if (RescanPacketBytes(rules).packetComplete)
+        return true;
+    if (g_rxBuffer.Size() > 2) {
+        g_rxBuffer.DropFront(1);
+        RescanPacketBytes(rules);
+        return true;
+    }
+    if (g_nRetries == 0) {
+        g_nRetries = 1;
+        StartSilence(dlg);
+        return true;
+    }
+    ReportPartial(dlg);
+    return false;
+}
+
+// After a resync the rest of a frame may still be coming; once only.
+bool WaitAfterResync(const CCommStatusDlg& dlg)
+{
+    g_evBytesArrived.Reset();
+    switch (WaitForEither(g_evPacketComplete, g_evBytesArrived, FirstByteWait())) {
+    case WaitResult::Object0: return true;
+    case WaitResult::Object1:
+        if (g_nRetries >= 1)
+            break;
+        ++g_nRetries;
+        StartSilence(dlg);
+        return true;
+    case WaitResult::Timeout: break;
+    }
+    ReportPartial(dlg);
+    return false;
+}
+
+Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
+{
+    if (WaitForEvent(g_evBytesArrived, FirstByteWait()) == WaitResult::Timeout)
+        return Collected::NoAnswer;
+    StartSilence(dlg);
+    const uint32_t stepTimeout = step.m_nTimeout > 0 ? static_cast<uint32_t>(step.m_nTimeout) : 0;
+    for (;;) {
+        const WaitResult got = WaitForEither(g_evPacketComplete, g_evRxSilence, stepTimeout);
+        if (got == WaitResult::Object0)
+            return Collected::Complete;
+        if (got == WaitResult::Timeout)
+            return Collected::Failed;
+        const bool goOn = g_bResynced ? WaitAfterResync(dlg) : RescanAfterSilence(dlg);
+        if (!goOn)
+            return Collected::Failed;
+    }
+}
+
+void CountNoAnswer(const CCommStatusDlg& dlg, WakeReason wake)
+{
+    if (g_bSlowMode && g_nSlowModeTimeouts < kSlowModeTimeoutLimit) {
+        ++g_nSlowModeTimeouts;
+    } else {
+        g_nSlowModeTimeouts = 0;
+        if (CountingAllowed(dlg))
+            ++g_nHostNoResponses;
+        ++g_nNoResponses;
+    }
+    if (g_bSlowMode && !g_bSlowNoticeSent && wake == WakeReason::Signalled) {
+        PostNotice(dlg, VEK_NOTIFY_PANEL_BUSY);
+        g_bSlowNoticeSent = 1;
+    }
+}
+
+void SessionOpened(CCommStatusDlg& dlg, const CPool& step, HGLOBAL extra)
+{
+    const CModem* modem = dlg.CurrentModem();
+    const PanelRecordView record(dlg.m_pPanelRecord);
+    const uint16_t options = record.IsAttached() ? record.PanelOptions() : 0;
+    const int32_t speed = dlg.m_nCurrentBaudRate;
+    switch (step.m_nExpect) {
+    case kExpectSessionOpen:
+        if (modem != nullptr && speed < 1200 && !(options & VEK_PANEL_OPT_NO_SPEED_1200) && modem->HasSpeedOption()) {
+            QueueSpeedUp1200(dlg);
+            break;
+        }
+        if (modem != nullptr && speed < 300 && !(options & VEK_PANEL_OPT_NO_SPEED_300)) {
+            QueueSpeedUp300(dlg);
+            break;
+        }
+        PostStepDone(dlg, VEK_NOTIFY_SESSION_OPENED, static_cast<LPARAM>(extra));
+        return;
+    case kExpectUp1200:
+        // The panel has moved: follow it with the modem, then the port.
+        Sleep(static_cast<uint32_t>(std::max(step.m_nTimeout, 0)));
+        if (modem != nullptr) {
+            CSingleLock lock(g_csQueue);
+            QueueAppend(std::make_unique<CPool>(EscapeLine(*modem), STEP_MODEM, 0, kCodeSwitchTo1200, 1, 0), false);
+            QueueAppend(std::make_unique<CPool>(std::string(MODEM_CARRIER_DETECT_LINE), STEP_MODEM, 0,
+                                                VEK_NOTIFY_SESSION_OPENED, 1, 0),
+                        false);
+        }
+        break;
+    case kExpectUp300:
+        SetPortSpeed(dlg, 300);
+        PostStepDone(dlg, VEK_NOTIFY_SESSION_OPENED);
+        break;
+    default: break;
+    }
+    FreeHostBlock(extra);
+}
+
+void FallBackTo300(CCommStatusDlg& dlg, const CPool& step)
+{
+    Sleep(static_cast<uint32_t>(std::max(step.m_nTimeout, 0)));
+    const CModem* modem = dlg.CurrentModem();
+    if (modem == nullptr)
+        return;
+    CSingleLock lock(g_csQueue);
+    if (g_bPanelIdentified) {
+        QueueKeepAlive(dlg, true, true);
+        QueueInsertHead(std::make_unique<CPool>(std::string(MODEM_CARRIER_DETECT_ANSWER_LINE), STEP_MODEM, 1,
+                                                kCodeFallBack300, 1, 0),
+                        false);
+    } else {
+        QueueInsertHead(
+            std::make_unique<CPool>(std::string(MODEM_CARRIER_DETECT_LINE), STEP_MODEM, 0, kCodeFallBack300, 1, 0),
+            false);
+    }
+    QueueInsertHead(std::make_unique<CPool>(EscapeLine(*modem), STEP_MODEM, 0, CODE_NONE, 1, 0), false);
+}
+
+void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, HGLOBAL extra)
+{
+    g_nRetries = 0;
+    g_nSlowModeTimeouts = 0;
+    g_nHostNoResponses = 0;
+    g_bSlowMode = 0;
+    g_bSlowNoticeSent = 0;
+    const bool acknowledged = (step->m_dwFlags & REQ_EXPECT_ACK) != 0;
+    if (g_nEfficiency < 10 && !acknowledged) {
+        PostStepDone(dlg, VEK_NOTIFY_EXCHANGE_OK);
+        ++g_nEfficiency;
+    }
+    switch (step->m_nCode) {
+    case VEK_NOTIFY_SESSION_OPENED: SessionOpened(dlg, *step, extra); return;
+    case kCodeFallBack300:
+        FreeHostBlock(extra);
+        FallBackTo300(dlg, *step);
+        return;
+    default:
+        // The acknowledgement of a step is not its completion: the copy
+        // waiting for the real reply reports.
+        if (acknowledged)
+            FreeHostBlock(extra);
+        else if (step->m_nCode == CODE_NONE)
+            FreeHostBlock(extra); // nobody would take the block
+        else
+            PostStepDone(dlg, step->m_nCode, static_cast<LPARAM>(extra));
+        return;
+    }
+}
+
+// False when the exchange failed; the step is then still the caller's.
+bool HandleReply(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step, WakeReason wake)
+{
+    if (!g_bPacketGood)
+        return false; // a frame that failed its check is never judged
+    std::vector<uint8_t> reply;
+    {
+        CSingleLock lock(g_csReceive);
+        const auto bytes = g_rxBuffer.Bytes();
+        reply.assign(bytes.begin(), bytes.end());
+    }
+    HGLOBAL extra = 0;
+    const int32_t outcome = EvaluateReply(dlg, *step, reply, extra);
+    const bool acknowledged = (step->m_dwFlags & REQ_EXPECT_ACK) != 0;
+    switch (outcome) {
+    case kReplyAccepted: Accept(dlg, std::move(step), extra); return true;
+    case kReasonReopenSession:
+        if (g_nRetries >= kReopenRetries)
+            return false;
+        ++g_nRetries;
+        RequeueAtHead(std::move(step));
+        QueueSessionOpen(dlg, true);
+        return true;
+    case kReasonPanelEndsCall:
+        PostNotice(dlg, VEK_NOTIFY_PANEL_ENDED_CALL);
+        step.reset();
+        QueueHangUp(dlg, 0, 0);
+        return true;
+    case kReasonRefusedAck:
+        if (!acknowledged)
+            return false;
+        [[fallthrough]];
+    case kReasonRefused:
+        if (g_nRetries != 0)
+            return false;
+        g_nRetries = 1;
+        step.reset();
+        g_nEfficiency = 10;
+        PostNotice(dlg, VEK_NOTIFY_TRANSFER_REFUSED);
+        return true;
+    case kReasonBusy: {
+        g_nSlowModeTimeouts = 0;
+        RequeueAtHead(std::move(step));
+        if (!g_bSlowMode && wake == WakeReason::Signalled) {
+            PostNotice(dlg, VEK_NOTIFY_PANEL_BUSY);
+            g_bSlowNoticeSent = 1;
+        }
+        Sleep(kBusyPauseMs);
+        g_bSlowMode = 1;
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// The pause between requests, skipped when the next step only waits for
+// the reply to an acknowledged one.
+void PauseBetweenRequests(const CCommStatusDlg& dlg)
+{
+    int32_t delay = dlg.m_nRequestDelay;
+    const CModem* modem = dlg.CurrentModem();
+    if (modem != nullptr && (modem->m_dwFlags & MODEM_EXTENDED) && delay < kExtendedModemMinDelayMs)
+        delay = kExtendedModemMinDelayMs;
+    if (delay <= 0)
+        return;
+    {
+        CSingleLock lock(g_csQueue);
+        if (!g_requestQueue.empty() && g_requestQueue.front() && (g_requestQueue.front()->m_dwFlags & REQ_NO_SEND))
+            return;
+    }
+    Sleep(static_cast<uint32_t>(delay));
+}
+
+void LinkLost(CCommStatusDlg& dlg)
+{
+    PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
+    CSingleLock lock(g_csQueue);
+    g_requestQueue.clear();
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1), true);
+}
+
+} // namespace
+
+void FailPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+{
+    g_nRetries = 0;
+    if (g_nEfficiency == 0 || g_nHostNoResponses > kHostNoResponseLimit) {
+        step.reset();
+        LinkLost(dlg);
+        return;
+    }
+    if (g_nSlowModeTimeouts == 0) {
+        if (CountingAllowed(dlg)) {
+            --g_nEfficiency;
+            PostNotice(dlg, VEK_NOTIFY_EXCHANGE_FAILED);
+        }
+        MakeSendable(*step);
+    }
+    const int32_t efficiency = g_nEfficiency;
+    if (!((efficiency == 8 || efficiency == 6) && SplitTransfer(dlg, step)))
+        QueueInsertHead(std::move(step), false);
+    const CModem* modem = dlg.CurrentModem();
+    if (efficiency == 5 && dlg.m_nCurrentBaudRate == 1200 && modem != nullptr && modem->LacksFirstOption())
+        QueueSpeedDown300(dlg);
+}
+
+void RunPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake)
+{
+    const Collected got = CollectReply(dlg, *step);
+    if (got == Collected::NoAnswer) {
+        CountNoAnswer(dlg, wake);
+        FailPacketStep(dlg, std::move(step));
+        return;
+    }
+    const bool failed = got == Collected::Failed || !HandleReply(dlg, step, wake);
+    PauseBetweenRequests(dlg);
+    if (failed)
+        FailPacketStep(dlg, std::move(step));
+}
+
+} // namespace vek
