@@ -3,7 +3,14 @@
 #include "link/RequestQueue.h"
 #include "platform/Thread.h"
 
+#include <atomic>
+
 namespace vek {
+namespace {
+
+std::atomic<SilenceTimerStarter> g_starter{nullptr};
+
+} // namespace
 
 void RxSilenceTimerProc(uint32_t intervalMs)
 {
@@ -19,7 +26,13 @@ void RxSilenceTimerProc(uint32_t intervalMs)
 
 void StartRxSilenceTimer(uint32_t intervalMs)
 {
+    if (const SilenceTimerStarter starter = g_starter.load()) {
+        starter(intervalMs);
+        return;
+    }
     StartDetachedThread([intervalMs] { RxSilenceTimerProc(intervalMs); }, true);
 }
+
+void SetSilenceTimerStarter(SilenceTimerStarter starter) { g_starter = starter; }
 
 } // namespace vek

@@ -11,4 +11,10 @@ void RxSilenceTimerProc(uint32_t intervalMs);
 // Starts the timer on its own short-lived time-critical thread.
 void StartRxSilenceTimer(uint32_t intervalMs);
 
+// Step handlers driven on a test's own thread cannot race a timer thread on
+// the manual clock: a test says here what a started timer does instead.
+// Null restores the real timer thread.
+using SilenceTimerStarter = void (*)(uint32_t intervalMs);
+void SetSilenceTimerStarter(SilenceTimerStarter starter);
+
 } // namespace vek

@@ -3,6 +3,7 @@
 #include "frame/CComm2App.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/RxSilenceTimer.h"
 #include "link/SessionState.h"
 
 #include <utility>
@@ -36,6 +37,18 @@ std::vector<Message> CaptureWindow::Drain(UINT message)
     for (const Message& m : Drain())
         if (m.message == message)
             matching.push_back(m);
+    return matching;
+}
+
+std::vector<Message> CaptureWindow::Take(UINT message)
+{
+    while (VekPumpMessages(0) > 0) {
+    }
+    std::vector<Message> matching;
+    std::vector<Message> others;
+    for (const Message& m : m_received)
+        (m.message == message ? matching : others).push_back(m);
+    m_received = std::move(others);
     return matching;
 }
 
@@ -131,6 +144,73 @@ MessageBoxCapture::MessageBoxCapture()
 MessageBoxCapture::~MessageBoxCapture() { VekSetMessageBoxHook(nullptr); }
 
 const std::vector<std::string>& MessageBoxCapture::Texts() const { return g_boxTexts; }
+
+std::vector<QueuedStep> QueuedSteps()
+{
+    CSingleLock lock(g_csQueue);
+    std::vector<QueuedStep> out;
+    for (const auto& s : g_requestQueue)
+        out.push_back({s->m_nType, s->m_nExpect, s->m_nCode, s->m_data});
+    return out;
+}
+
+void PrintTo(const QueuedStep& step, std::ostream* os)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    *os << "{type " << step.type << ", expect " << step.expect << ", code " << step.code << ",";
+    for (const uint8_t b : step.data)
+        *os << ' ' << kHex[b >> 4] << kHex[b & 0xF];
+    *os << "}";
+}
+
+std::vector<uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::vector<std::pair<WPARAM, LPARAM>> Posted(CaptureWindow& window, UINT message)
+{
+    std::vector<std::pair<WPARAM, LPARAM>> out;
+    for (const Message& m : window.Take(message))
+        out.emplace_back(m.wParam, m.lParam);
+    return out;
+}
+
+std::vector<uint8_t> TakeBlock(LPARAM handle)
+{
+    const auto h = static_cast<HGLOBAL>(handle);
+    const size_t size = GlobalSize(h);
+    std::vector<uint8_t> out(size);
+    if (const auto* p = static_cast<const uint8_t*>(GlobalLock(h)); p != nullptr) {
+        out.assign(p, p + size);
+        GlobalUnlock(h);
+    }
+    GlobalFree(h);
+    return out;
+}
+
+void FeedReply(const CCommStatusDlg& dlg, const std::vector<uint8_t>& bytes)
+{
+    CSingleLock lock(g_csReceive);
+    FeedPacketBytes(bytes, CurrentScanRules(dlg));
+}
+
+namespace {
+std::vector<uint32_t> g_silenceIntervals;
+} // namespace
+
+SilenceScope::SilenceScope(Mode mode)
+{
+    g_silenceIntervals.clear();
+    if (mode == Mode::Immediate)
+        SetSilenceTimerStarter([](uint32_t ms) {
+            g_silenceIntervals.push_back(ms);
+            g_evRxSilence.Set();
+        });
+    else
+        SetSilenceTimerStarter([](uint32_t ms) { g_silenceIntervals.push_back(ms); });
+}
+
+SilenceScope::~SilenceScope() { SetSilenceTimerStarter(nullptr); }
+
+const std::vector<uint32_t>& SilenceScope::Intervals() { return g_silenceIntervals; }
 
 ManualClockScope::ManualClockScope(bool autoAdvance)
 {

@@ -7,6 +7,7 @@
 #include "vek_comm2.h"
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,10 @@ public:
     HWND Handle() const { return m_hwnd; }
     // Dispatches what is queued for this thread and returns what arrived here.
     std::vector<Message> Drain();
-    // Only messages with this number.
+    // Only messages with this number; the others are dropped.
     std::vector<Message> Drain(UINT message);
+    // Only messages with this number; the others stay for a later Take.
+    std::vector<Message> Take(UINT message);
 
 private:
     static LRESULT Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -84,6 +87,36 @@ public:
     MessageBoxCapture();
     ~MessageBoxCapture();
     const std::vector<std::string>& Texts() const;
+};
+
+// One queued step as tests compare it.
+struct QueuedStep {
+    int32_t type;
+    int32_t expect;
+    int32_t code;
+    std::vector<uint8_t> data;
+    bool operator==(const QueuedStep&) const = default;
+};
+std::vector<QueuedStep> QueuedSteps();
+void PrintTo(const QueuedStep& step, std::ostream* os);
+std::vector<uint8_t> Text(const std::string& text);
+
+// Posted messages of one number, as (code, lParam) pairs; others stay.
+std::vector<std::pair<WPARAM, LPARAM>> Posted(CaptureWindow& window, UINT message);
+// The bytes of a host block, which is freed.
+std::vector<uint8_t> TakeBlock(LPARAM handle);
+
+// Bytes arriving on the packet route, scanned as the receive handler does.
+void FeedReply(const CCommStatusDlg& dlg, const std::vector<uint8_t>& bytes);
+
+// What a started silence timer does while the object lives: silence at
+// once, or none within any wait.
+class SilenceScope {
+public:
+    enum class Mode { Immediate, Never };
+    explicit SilenceScope(Mode mode);
+    ~SilenceScope();
+    static const std::vector<uint32_t>& Intervals();
 };
 
 // Installs a manual clock for the lifetime of the object.
