@@ -2,12 +2,14 @@
 
 #include "platform/Thread.h"
 #include "serial/LineSettings.h"
+#include "serial/TermiosLine.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,37 +47,6 @@ int OpenExclusive(const std::string& path, std::string* error)
 
 } // namespace
 
-std::optional<speed_t> SpeedConstant(int32_t speed)
-{
-    // By name: the numeric values of the constants differ between C libraries.
-    switch (speed) {
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 200: return B200;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return std::nullopt;
-    }
-}
-
-int32_t SpeedFromConstant(speed_t constant)
-{
-    for (const int32_t s : {110, 134, 150, 200, 300, 600, 1200, 1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
-        if (SpeedConstant(s) == constant)
-            return s;
-    return 0;
-}
-
 bool ProbeDevicePath(const std::string& path, std::string* error)
 {
     if (path.empty()) {
@@ -111,51 +82,9 @@ bool TermiosDevice::Configure(int fd, const std::string& settings)
         SetError("settings not understood: " + settings);
         return false;
     }
-    const auto speed = SpeedConstant(parsed->speed);
-    if (!speed) {
-        SetError("speed not supported: " + std::to_string(parsed->speed));
-        return false;
-    }
-    termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) {
-        SetError(ErrnoText("tcgetattr"));
-        return false;
-    }
-    ::cfmakeraw(&tio);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    switch (parsed->dataBits) {
-    case 5: tio.c_cflag |= CS5; break;
-    case 6: tio.c_cflag |= CS6; break;
-    case 7: tio.c_cflag |= CS7; break;
-    default: tio.c_cflag |= CS8; break;
-    }
-    if (parsed->parity != 'N')
-        tio.c_cflag |= PARENB | (parsed->parity == 'O' ? PARODD : 0);
-    if (parsed->stopBits == 2)
-        tio.c_cflag |= CSTOPB;
-    tio.c_cflag |= CLOCAL | CREAD | HUPCL;
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    if (::cfsetispeed(&tio, *speed) != 0 || ::cfsetospeed(&tio, *speed) != 0) {
-        SetError(ErrnoText("cfsetspeed"));
-        return false;
-    }
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-        SetError(ErrnoText("tcsetattr"));
-        return false;
-    }
-    // tcsetattr succeeds when any part applied: read back what matters.
-    termios back{};
-    if (::tcgetattr(fd, &back) != 0) {
-        SetError(ErrnoText("tcgetattr"));
-        return false;
-    }
-    if (::cfgetospeed(&back) != *speed || ::cfgetispeed(&back) != *speed) {
-        SetError("device refused speed " + std::to_string(parsed->speed));
-        return false;
-    }
-    if (((back.c_cflag & CSTOPB) != 0) != (parsed->stopBits == 2)) {
-        SetError("device refused the stop bits");
+    std::string error;
+    if (!ApplyRawLine(fd, {parsed->speed, parsed->dataBits, parsed->parity, parsed->stopBits}, error)) {
+        SetError(error);
         return false;
     }
     return true;

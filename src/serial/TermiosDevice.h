@@ -4,20 +4,11 @@
 
 #include "serial/SerialDevice.h"
 
-#include <termios.h>
-
 #include <atomic>
 #include <mutex>
-#include <optional>
 #include <thread>
 
 namespace vek {
-
-// The termios speed constant for a speed in bit/s; nullopt when the speed is
-// not one of the standard ones from 110 to 115200.
-std::optional<speed_t> SpeedConstant(int32_t speed);
-// The reverse; 0 for a constant outside the table.
-int32_t SpeedFromConstant(speed_t constant);
 
 // Opens path read-write, non-blocking, without making it the controlling
 // terminal, takes an exclusive flock and closes it again.

@@ -5,6 +5,7 @@
 #include "frame/CComm2App.h"
 #include "serial/CCommCtrl.h"
 #include "serial/TermiosDevice.h"
+#include "serial/TermiosLine.h"
 #include "support/LinkTestSupport.h"
 #include "vek_comm2.h"
 
@@ -44,6 +45,7 @@ public:
     }
     bool Ok() const { return m_master >= 0 && !m_name.empty(); }
     int Master() const { return m_master; }
+    int SlaveFd() const { return m_slave; }
     const std::string& SlaveName() const { return m_name; }
     void CloseMaster()
     {
@@ -94,7 +96,7 @@ TEST(E2ETermiosTest, OpensRawWithTheExactSettings)
     TermiosDevice dev;
     ASSERT_TRUE(dev.Open(pty.SlaveName(), "2400,N,8,2")) << dev.LastError();
     const termios tio = pty.SlaveSettings();
-    EXPECT_EQ(::cfgetospeed(&tio), B2400);
+    EXPECT_EQ(::cfgetospeed(&tio), B2400); // a standard speed keeps its own code
     EXPECT_EQ(::cfgetispeed(&tio), B2400);
     EXPECT_TRUE(tio.c_cflag & CSTOPB);
     EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
@@ -102,29 +104,87 @@ TEST(E2ETermiosTest, OpensRawWithTheExactSettings)
     EXPECT_TRUE(tio.c_cflag & CLOCAL);
     EXPECT_TRUE(tio.c_cflag & HUPCL);
     EXPECT_TRUE(tio.c_cflag & CREAD);
-    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
-    EXPECT_FALSE(tio.c_oflag & OPOST);
-    EXPECT_FALSE(tio.c_iflag & (ICRNL | IXON | ISTRIP));
+    EXPECT_FALSE(tio.c_cflag & CRTSCTS);
     EXPECT_TRUE(dev.DsrHolding()); // no modem lines: DSR taken as held
 }
 
-TEST(E2ETermiosTest, EveryStandardSpeedAppliesAtOnceAndOthersAreRefused)
+TEST(E2ETermiosTest, RawModeClearsEveryFlagAnEarlierProgramLeft)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    // Everything that can add, drop or change a byte, switched on.
+    termios dirty = pty.SlaveSettings();
+    dirty.c_iflag |= IXON | IXOFF | IXANY | IUCLC | IMAXBEL | IUTF8 | ICRNL | INLCR | IGNCR | ISTRIP | INPCK | IGNPAR |
+                     PARMRK | BRKINT;
+    dirty.c_oflag |= OPOST | ONLCR | OCRNL | OLCUC | ONOCR | ONLRET | OFILL;
+    dirty.c_lflag |= ICANON | ECHO | ECHOE | ECHOK | ECHONL | ISIG | IEXTEN | XCASE | ECHOCTL | ECHOKE;
+    ASSERT_EQ(::tcsetattr(pty.SlaveFd(), TCSANOW, &dirty), 0);
+
+    struct Collect final : DeviceSink {
+        void OnReceived(std::span<const uint8_t> bytes) override
+        {
+            std::lock_guard lock(mutex);
+            got.append(bytes.begin(), bytes.end());
+        }
+        void OnLineEvent(int16_t) override {}
+        void OnSendDrained() override {}
+        void OnDeviceGone() override {}
+        std::string Got()
+        {
+            std::lock_guard lock(mutex);
+            return got;
+        }
+        std::mutex mutex;
+        std::string got;
+    } sink;
+    TermiosDevice dev;
+    dev.SetSink(&sink);
+    ASSERT_TRUE(dev.Open(pty.SlaveName(), "9600,N,8,2")) << dev.LastError();
+    const termios tio = pty.SlaveSettings();
+    EXPECT_EQ(tio.c_iflag, tcflag_t(IGNBRK)); // a break must not arrive as a byte
+    EXPECT_EQ(tio.c_oflag, tcflag_t(0));
+    EXPECT_EQ(tio.c_lflag, tcflag_t(0));
+    EXPECT_EQ(tio.c_cc[VMIN], 1);
+    EXPECT_EQ(tio.c_cc[VTIME], 0);
+
+    // Bytes go through unchanged both ways.
+    const std::string all = [] {
+        std::string s;
+        for (int b = 0; b < 256; ++b)
+            s += static_cast<char>(b);
+        return s;
+    }();
+    WriteAll(pty.Master(), all);
+    for (int i = 0; i < 200 && sink.Got().size() < all.size(); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(sink.Got(), all);
+    ASSERT_TRUE(dev.Write({reinterpret_cast<const uint8_t*>(all.data()), all.size()}));
+    std::string sent;
+    for (int i = 0; i < 200 && sent.size() < all.size(); ++i) {
+        pollfd p{pty.Master(), POLLIN, 0};
+        char buffer[512];
+        if (::poll(&p, 1, 10) == 1)
+            if (const ssize_t n = ::read(pty.Master(), buffer, sizeof buffer); n > 0)
+                sent.append(buffer, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(sent, all);
+}
+
+TEST(E2ETermiosTest, EverySpeedAModemOrRecordCanNameAppliesExactly)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
     TermiosDevice dev;
     ASSERT_TRUE(dev.Open(pty.SlaveName(), "9600,N,8,2"));
-    for (const int32_t speed :
-         {110, 134, 150, 200, 300, 600, 1200, 1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
+    for (const int32_t speed : {110,  134,   150,   200,   300,   600,   1200,  1800,   2400,   4800,
+                                9600, 14400, 19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000}) {
         ASSERT_TRUE(dev.ApplySettings(std::to_string(speed) + ",N,8,2")) << speed << dev.LastError();
-        const termios tio = pty.SlaveSettings();
-        EXPECT_EQ(SpeedFromConstant(::cfgetospeed(&tio)), speed);
-        EXPECT_TRUE(tio.c_cflag & CSTOPB);
+        EXPECT_EQ(ReadLineSpeed(pty.SlaveFd()), speed);
+        EXPECT_TRUE(pty.SlaveSettings().c_cflag & CSTOPB);
     }
-    for (const char* refused : {"14400,N,8,2", "0,N,8,2", "-300,N,8,2", "9600,X,8,2", "garbage"}) {
+    for (const char* refused : {"0,N,8,2", "-300,N,8,2", "9600,X,8,2", "garbage"}) {
         EXPECT_FALSE(dev.ApplySettings(refused)) << refused;
-        const termios tio = pty.SlaveSettings();
-        EXPECT_EQ(::cfgetospeed(&tio), B115200) << refused; // the line is left as it was
+        EXPECT_EQ(ReadLineSpeed(pty.SlaveFd()), 256000) << refused; // the line is left as it was
     }
     EXPECT_NE(dev.LastError(), "");
 }
