@@ -1,4 +1,5 @@
 // Hang-up requests and keep-alive frames on the queue.
+#include "link/CommThreadProc.h"
 #include "link/QueueHangUp.h"
 #include "link/QueueKeepAlive.h"
 #include "link/RequestQueue.h"
@@ -139,6 +140,31 @@ TEST_F(HangUpTest, SendOnlyKeepAliveKeepsTheQueueAndWakes)
     EXPECT_EQ(steps.front().m_nType, STEP_SEND_ONLY);
     EXPECT_EQ(steps.back().m_nType, STEP_SEND_ONLY);
     EXPECT_TRUE(g_evQueue.IsSet());
+}
+
+} // namespace
+} // namespace vek::test
+
+namespace vek::test {
+namespace {
+
+// A call online without framing (answered, before PanelInit gave the record)
+// has no hang-up frame: nothing is sent and the call script ends the call.
+TEST(HangUpWithoutFramingTest, GoesStraightToTheCallScript)
+{
+    ManualClockScope clock(true);
+    DialogHarness h;
+    h.OpenPort();
+    g_bOnline = 1;
+    h.Dlg().m_nLinkMode = 0;
+    QueueHangUp(h.Dlg(), 0, 0);
+    h.Device().ClearWritten();
+    ASSERT_TRUE(WorkerPass(h.Dlg()));
+    EXPECT_TRUE(h.Device().WrittenBytes().empty());
+    EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{4, 0, 100, {}}}));
+    ASSERT_TRUE(WorkerPass(h.Dlg())); // escape, on-hook, reset, end of call
+    EXPECT_EQ(QueuedSteps().front().data, Text("+++"));
+    EXPECT_EQ(QueuedSteps().back(), (QueuedStep{6, 0, 89, {}}));
 }
 
 } // namespace
