@@ -9,25 +9,6 @@
 namespace vek::test {
 namespace {
 
-int g_onlineCalls = 0;
-void* g_onlineRecord = nullptr;
-int g_onlineWhat = 0;
-
-} // namespace
-} // namespace vek::test
-
-// The host library's idle callback, found by the library at call time.
-extern "C" __attribute__((visibility("default"))) int VEKOnlineReqProcess(void* record, int what, int arg)
-{
-    ++vek::test::g_onlineCalls;
-    vek::test::g_onlineRecord = record;
-    vek::test::g_onlineWhat = what * 100 + arg;
-    return 0;
-}
-
-namespace vek::test {
-namespace {
-
 class RelayTest : public ::testing::Test {
 protected:
     void SetUp() override { g_onlineCalls = 0; }

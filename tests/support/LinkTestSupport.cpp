@@ -10,6 +10,23 @@
 
 namespace vek::test {
 
+std::atomic<int> g_onlineCalls{0};
+std::atomic<void*> g_onlineRecord{nullptr};
+std::atomic<int> g_onlineWhat{0};
+
+} // namespace vek::test
+
+// The host library's idle callback, found by the library at call time.
+extern "C" __attribute__((visibility("default"))) int VEKOnlineReqProcess(void* record, int what, int arg)
+{
+    ++vek::test::g_onlineCalls;
+    vek::test::g_onlineRecord = record;
+    vek::test::g_onlineWhat = what * 100 + arg;
+    return 0;
+}
+
+namespace vek::test {
+
 CaptureWindow::CaptureWindow() : m_hwnd(VekCreateWindow(&CaptureWindow::Proc, this)) {}
 
 CaptureWindow::~CaptureWindow()

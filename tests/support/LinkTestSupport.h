@@ -6,6 +6,7 @@
 #include "serial/ScriptedDevice.h"
 #include "vek_comm2.h"
 
+#include <atomic>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -118,6 +119,11 @@ public:
     ~SilenceScope();
     static const std::vector<uint32_t>& Intervals();
 };
+
+// What the test program's VEKOnlineReqProcess was last called with.
+extern std::atomic<int> g_onlineCalls;
+extern std::atomic<void*> g_onlineRecord;
+extern std::atomic<int> g_onlineWhat; // what * 100 + arg
 
 // Installs a manual clock for the lifetime of the object.
 class ManualClockScope {
