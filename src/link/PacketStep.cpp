@@ -26,10 +26,7 @@ namespace {
 enum class Collected { Complete, Failed, NoAnswer };
 
 constexpr int32_t kExpectSessionOpen = 0;
-constexpr int32_t kExpectUp300 = 2;
-constexpr int32_t kExpectUp1200 = 3;
 constexpr int32_t kCodeSwitchTo1200 = 87;
-constexpr int32_t kCodeFallBack300 = 86;
 constexpr int32_t kExtendedModemMinDelayMs = 100;
 
 bool CountingAllowed(const CCommStatusDlg& dlg)

@@ -16,11 +16,6 @@ constexpr uint8_t kLong1200 = 0x02;
 constexpr uint8_t kLong300 = 0x01;
 constexpr uint8_t kControlRoute = 0x25;
 
-// expect selects what the accepted step does next: 3 moves to 1200, 2 to 300.
-constexpr int32_t kExpectUp1200 = 3;
-constexpr int32_t kExpectUp300 = 2;
-constexpr int32_t kCodeFallBack300 = 86;
-
 void QueueSpeedStep(CCommStatusDlg& dlg, bool to1200, int32_t expect, int32_t code)
 {
     const PanelRecordView record(dlg.m_pPanelRecord);
