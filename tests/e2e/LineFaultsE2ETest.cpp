@@ -37,7 +37,8 @@ TEST_P(DialFailureE2ETest, IsReportedAndNothingFollows)
 INSTANTIATE_TEST_SUITE_P(Outcomes, DialFailureE2ETest,
                          ::testing::Values(DialCase{panelsim::DialOutcome::Busy, 11},
                                            DialCase{panelsim::DialOutcome::NoCarrier, 4},
-                                           DialCase{panelsim::DialOutcome::NoDialtone, 15}));
+                                           DialCase{panelsim::DialOutcome::NoDialtone, 15}),
+                         [](const auto& info) { return "Notice" + std::to_string(info.param.notice); });
 
 TEST_F(LineFaultsE2ETest, WrongPanelTypeEndsTheCall)
 {

@@ -1,0 +1,158 @@
+// What vekhost shows: hex dumps, the identification, the status line and
+// the link efficiency it follows from the notifications.
+#include "vekhost/HexDump.h"
+#include "vekhost/Identification.h"
+#include "vekhost/PortList.h"
+#include "vekhost/StatusLine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace vekhost {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(VekhostHexDumpTest, AddressHexAndText)
+{
+    Bytes bytes;
+    for (int i = 0; i < 20; ++i)
+        bytes.push_back(static_cast<uint8_t>(0x41 + i));
+    bytes[3] = 0x00;
+    const auto lines = HexDumpLines(0x0118, bytes);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "0118  41 42 43 00 45 46 47 48  49 4A 4B 4C 4D 4E 4F 50  |ABC.EFGHIJKLMNOP|");
+    EXPECT_EQ(lines[1], "0128  51 52 53 54                                       |QRST|");
+    EXPECT_EQ(lines[1].find('|'), lines[0].find('|'));
+    EXPECT_TRUE(HexDumpLines(0, {}).empty());
+}
+
+TEST(VekhostHexDumpTest, SpacedHexWithALimit)
+{
+    const Bytes bytes = {0xDE, 0xAD, 0xBE, 0xEF};
+    EXPECT_EQ(HexBytes(bytes), "DE AD BE EF");
+    EXPECT_EQ(HexBytes(bytes, 2), "DE AD ...");
+    EXPECT_EQ(HexBytes({}), "");
+    EXPECT_EQ(PrintableText(Bytes{0x41, 0x7F, 0x20, 0x0D}), "A. .");
+}
+
+TEST(VekhostIdentificationTest, IncomingBlockFields)
+{
+    Bytes block(220, 0);
+    block[0] = 19;   // type
+    block[2] = 2;    // version
+    block[4] = 1;    // sub-version
+    block[6] = 0x04; // flags
+    block[8] = 0x33; // identification byte 3
+    block[9] = 0x22;
+    block[10] = 0x11;
+    block[11] = 0xE1;
+    const Bytes reply = {0x02, 0x02, 0x02, 0x13, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x62, 0x78};
+    std::copy(reply.begin(), reply.end(), block.begin() + 20);
+    const IdentificationInfo info = DecodeIdentification(block);
+    EXPECT_EQ(info.type, 19);
+    EXPECT_EQ(info.version, 2);
+    EXPECT_EQ(info.subVersion, 1);
+    EXPECT_EQ(info.flags, 4);
+    EXPECT_EQ(info.idBytes, (std::array<uint8_t, 3>{0x11, 0x22, 0x33}));
+    EXPECT_EQ(info.extra[0], 0xE1);
+    EXPECT_EQ(info.reply, reply);
+    EXPECT_EQ(DescribeIdentification(info), "type 19, version 2.1, identification 11 22 33, flags 0x04");
+}
+
+TEST(VekhostIdentificationTest, ShortBlocksDecodeToNothing)
+{
+    EXPECT_EQ(DecodeIdentification(Bytes(200, 1)).type, 0);
+    EXPECT_EQ(TrimReply(Bytes{1, 0, 2, 0, 0}), (Bytes{1, 0, 2}));
+    EXPECT_TRUE(TrimReply(Bytes(200, 0)).empty());
+}
+
+struct EfficiencyStep {
+    int code;
+    int value;
+    int retries;
+};
+
+TEST(VekhostStatusTest, EfficiencyFollowsTheNotifications)
+{
+    const EfficiencyStep steps[] = {
+        {32, 10, 0}, {91, 9, 1}, {91, 8, 2}, {92, 9, 2}, {6, 9, 2},   {97, 10, 2},
+        {92, 10, 2}, {91, 9, 3}, {91, 8, 4}, {91, 7, 5}, {32, 10, 5},
+    };
+    Efficiency efficiency;
+    EXPECT_EQ(efficiency.Value(), 10);
+    for (const EfficiencyStep& s : steps) {
+        efficiency.Apply(s.code);
+        EXPECT_EQ(efficiency.Value(), s.value) << "after " << s.code;
+        EXPECT_EQ(efficiency.Retries(), s.retries) << "after " << s.code;
+    }
+}
+
+TEST(VekhostStatusTest, EfficiencyStaysWithinZeroAndTen)
+{
+    Efficiency efficiency;
+    for (int i = 0; i < 12; ++i)
+        efficiency.Apply(91);
+    EXPECT_EQ(efficiency.Value(), 0);
+    EXPECT_EQ(efficiency.Retries(), 12);
+    for (int i = 0; i < 12; ++i)
+        efficiency.Apply(92);
+    EXPECT_EQ(efficiency.Value(), 10);
+}
+
+TEST(VekhostStatusTest, StatusAndProgressTexts)
+{
+    LinkStatus status{8, 9600, 114, 241, 2, ""};
+    EXPECT_EQ(FormatStatus(status), "efficiency 8/10 | 9600 bit/s | sent 114 B, received 241 B | 2 retries");
+    status.retries = 1;
+    status.activity = FormatProgress("reading 0x0100", 256, 1024);
+    EXPECT_EQ(status.activity, "reading 0x0100  256/1024 B [##........]");
+    EXPECT_EQ(FormatStatus(status),
+              "reading 0x0100  256/1024 B [##........] | efficiency 8/10 | 9600 bit/s | sent 114 B, received 241 B | "
+              "1 retry");
+    EXPECT_EQ(FormatProgress("writing", 5, 5, 4), "writing  5/5 B [####]");
+    EXPECT_EQ(FormatProgress("writing", 0, 0, 4), "writing  0/0 B [####]");
+}
+
+TEST(VekhostPortListTest, ComPortsFromTheEnvironment)
+{
+    const std::vector<std::string> environment = {
+        "PATH=/usr/bin", "VEK_COM3=/dev/ttyUSB0", "VEK_COM12=/dev/pts/4",  "VEK_COM0=/dev/x", "VEK_COM=/dev/y",
+        "VEK_COM2=",     "VEK_COMX=/dev/z",       "VEK_COM1=/dev/ttyACM0",
+    };
+    const auto mappings = ComMappingsFromEnvironment(environment);
+    ASSERT_EQ(mappings.size(), 3u);
+    EXPECT_EQ(mappings[0].port, 1);
+    EXPECT_EQ(mappings[0].device, "/dev/ttyACM0");
+    EXPECT_EQ(mappings[1].port, 3);
+    EXPECT_EQ(mappings[2].port, 12);
+    EXPECT_EQ(mappings[2].device, "/dev/pts/4");
+}
+
+TEST(VekhostPortListTest, DefaultComNumbers)
+{
+    EXPECT_EQ(DefaultComPort("/dev/ttyS0"), 1);
+    EXPECT_EQ(DefaultComPort("/dev/ttyS31"), 32);
+    EXPECT_EQ(DefaultComPort("/dev/ttyUSB0"), 0);
+    EXPECT_EQ(DefaultComPort("/dev/ttyS"), 0);
+}
+
+TEST(VekhostPortListTest, APortLockedByAnotherProgramIsBusy)
+{
+    char path[] = "/tmp/vekhost-port-test-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(CheckPort(path).state, PortState::Free);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_EQ(CheckPort(path).state, PortState::Busy);
+    ::close(fd);
+    ::unlink(path);
+    EXPECT_EQ(CheckPort(path).state, PortState::Missing);
+    EXPECT_EQ(PortStateName(PortState::Busy), "busy");
+}
+
+} // namespace
+} // namespace vekhost

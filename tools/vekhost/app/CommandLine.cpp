@@ -1,0 +1,275 @@
+#include "CommandLine.h"
+
+#include "Commands.h"
+
+#include "vekhost/ExitCodes.h"
+#include "vekhost/PanelFile.h"
+
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace vekhost {
+namespace {
+
+constexpr const char* kGlobalNote =
+    "Before or after the subcommand: --timeout SECONDS bounds every wait (default 30),\n"
+    "--verbose prints the library's trace as it happens.\n";
+
+constexpr const char* kCallExamples =
+    "Examples:\n"
+    "  vekhost call --device /dev/ttyUSB0 --phone 5551234 --read 0x0100:64\n"
+    "  vekhost call --port 2 --panel site.txt --read 0:0x4000=image.bin\n"
+    "  vekhost call --pc-link --device /dev/ttyS0 --write 0x0200:DEADBEEF --read 0x0200:4\n"
+    "  vekhost --timeout 600 answer --device /dev/ttyUSB0 --read 0x0100:64\n";
+
+constexpr const char* kDescription =
+    "vekhost: the host program of the vek_comm2 library, for a shell. It loads the library as a host\n"
+    "application does, runs the message loop and prints every notification by name as it arrives.\n"
+    "Without a subcommand it runs the demo.";
+
+// The options of call and answer, filled by the parser.
+struct CallCommandLine {
+    CLI::App* app = nullptr;
+    CallPlan plan;
+    LineOptions line;
+    std::string panelFile;
+    std::map<std::string, std::pair<CLI::Option*, std::string>> panelValues;
+    CLI::Option* reads = nullptr;
+    CLI::Option* writes = nullptr;
+    std::vector<std::string> readTexts;
+    std::vector<std::string> writeTexts;
+    int readCommand = kDefaultReadCommand;
+    int writeCommand = kDefaultWriteCommand;
+    int chunk = 64;
+};
+
+void AddModemOptions(CLI::App* app, CallCommandLine& c)
+{
+    ModemSettings& m = c.plan.modem;
+    const std::string group = "Line and modem";
+    app->add_option("--port", m.port, "COM port number the library opens")
+        ->type_name("N")
+        ->check(CLI::Range(1, 255))
+        ->capture_default_str()
+        ->group(group);
+    app->add_option("--device", c.line.device, "device for that port (default /dev/ttyS<port-1>, or VEK_COM<port>)")
+        ->type_name("PATH")
+        ->group(group);
+    app->add_option("--data-folder", c.line.dataFolder,
+                    "folder of the modem database Trv3.mdm (default: beside the program)")
+        ->type_name("DIR")
+        ->group(group);
+    app->add_option("--speed", m.speed, "port speed in bit/s")
+        ->type_name("BPS")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str()
+        ->group(group);
+    app->add_option("--init", m.init, "modem initialisation string")->capture_default_str()->group(group);
+    app->add_option("--init2", m.init2, "second initialisation string")->group(group);
+    app->add_option("--init3", m.init3, "third initialisation string")->group(group);
+    app->add_option("--reset", m.reset, "modem reset command")->capture_default_str()->group(group);
+    app->add_option("--escape", m.escape, "escape sequence")->capture_default_str()->group(group);
+    app->add_option("--hangup", m.hangUpStem, "hang-up command stem (0 and 1 are appended)")
+        ->capture_default_str()
+        ->group(group);
+    app->add_option("--dial-prefix", m.toneDial, "dial command after AT (DT tone, DP pulse)")
+        ->capture_default_str()
+        ->group(group);
+    app->add_option("--rings", m.answerRings, "rings before the modem answers")
+        ->type_name("N")
+        ->check(CLI::Range(0, 255))
+        ->capture_default_str()
+        ->group(group);
+    app->add_option("--command-delay", m.commandDelayMs, "pause after each modem command, ms")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 255))
+        ->group(group);
+    app->add_option("--char-delay", m.charDelayMs, "pause after each command character, ms")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 255))
+        ->group(group);
+    app->add_option("--modem-options", m.options, "modem option bits (record offset 212)")
+        ->type_name("N")
+        ->group(group);
+    app->add_flag("--pc-link", m.pcLink, "a direct cable to the panel: no modem, no AT commands")->group(group);
+    app->add_flag("--extended", m.extended, "the modem takes the extended commands")->group(group);
+    app->add_flag("--line-2400", m.line2400, "line speed 2400 instead of 1200 for slow ports")->group(group);
+    app->add_flag("--attention", m.attention, "the modem needs a pause after each command")->group(group);
+}
+
+void AddPanelOptions(CLI::App* app, CallCommandLine& c)
+{
+    const std::string group = "Panel (also from --panel FILE)";
+    app->add_option("--panel", c.panelFile, "panel file, key = value lines (format below)")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile)
+        ->group(group);
+    for (const PanelKey& key : PanelKeys()) {
+        auto& [option, value] = c.panelValues[std::string(key.key)];
+        option = app->add_option("--" + std::string(key.key), value, std::string(key.help))
+                     ->type_name(std::string(key.value))
+                     ->group(group);
+    }
+}
+
+void AddTransferOptions(CLI::App* app, CallCommandLine& c)
+{
+    const std::string group = "Transfers (in the order given)";
+    c.reads = app->add_option("--read", c.readTexts, "read ADDR:COUNT, hex dump; ADDR:COUNT=FILE saves raw bytes")
+                  ->type_name("ADDR:COUNT[=FILE]")
+                  ->allow_extra_args(false)
+                  ->group(group);
+    c.writes = app->add_option("--write", c.writeTexts, "write ADDR:HEXBYTES (e.g. 0x200:DEADBEEF) or ADDR=FILE")
+                   ->type_name("ADDR:HEX|ADDR=FILE")
+                   ->allow_extra_args(false)
+                   ->group(group);
+    app->add_option("--chunk", c.chunk, "largest request in bytes; longer transfers are split")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1024))
+        ->capture_default_str()
+        ->group(group);
+    app->add_option("--read-cmd", c.readCommand, "command byte of a read")
+        ->type_name("BYTE")
+        ->check(CLI::Range(0, 255))
+        ->default_str("0x52")
+        ->group(group);
+    app->add_option("--write-cmd", c.writeCommand, "command byte of a write")
+        ->type_name("BYTE")
+        ->check(CLI::Range(0, 255))
+        ->default_str("0x57")
+        ->group(group);
+    app->add_flag("--force-hangup", c.plan.forceHangUp, "end with the abort pattern (VEKComm2_ForceHangUp)")
+        ->group(group);
+    app->add_flag("--traffic", c.plan.showTraffic, "show the line traffic at the end")->group(group);
+}
+
+CLI::App* AddCallCommand(CLI::App& app, const char* name, const char* help, CallCommandLine& c)
+{
+    c.app = app.add_subcommand(name, help);
+    AddModemOptions(c.app, c);
+    AddPanelOptions(c.app, c);
+    AddTransferOptions(c.app, c);
+    c.app->footer(std::string(kCallExamples) + "\n" + kGlobalNote + "\n" + PanelFileHelp() + "\n" + ExitCodeHelp());
+    return c.app;
+}
+
+std::string ReadTransfers(CallCommandLine& c)
+{
+    // Reads and writes run in the order they were given.
+    size_t read = 0;
+    size_t write = 0;
+    for (const CLI::Option* option : c.app->parse_order()) {
+        if (option != c.reads && option != c.writes)
+            continue;
+        const bool isRead = option == c.reads;
+        const std::string& text = isRead ? c.readTexts.at(read++) : c.writeTexts.at(write++);
+        TransferArgument argument;
+        if (std::string error = isRead ? ParseReadArgument(text, argument) : ParseWriteArgument(text, argument);
+            !error.empty())
+            return error;
+        c.plan.transfers.push_back(std::move(argument));
+    }
+    return LoadWriteFiles(c.plan.transfers);
+}
+
+std::string ReadPanel(CallCommandLine& c)
+{
+    PanelSettings& panel = c.plan.panel;
+    if (!c.panelFile.empty()) {
+        std::ifstream in(c.panelFile);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (const auto error = ReadPanelText(text.str(), panel))
+            return c.panelFile + ":" + std::to_string(error->line) + ": " + error->message;
+    }
+    for (const auto& [key, entry] : c.panelValues)
+        if (entry.first->count() > 0)
+            if (std::string error = ApplyPanelKey(panel, key, entry.second); !error.empty())
+                return "--" + error;
+    return CheckPanelSettings(panel);
+}
+
+// Everything the parser could not check; an error text or empty.
+std::string CompletePlan(CallCommandLine& c, bool answer)
+{
+    if (std::string error = ReadPanel(c); !error.empty())
+        return error;
+    if (std::string error = CheckModemSettings(c.plan.modem); !error.empty())
+        return error;
+    if (!answer && !c.plan.modem.pcLink && c.plan.panel.phone.empty())
+        return "no number to dial: give --phone (or phone = in --panel), or --pc-link";
+    if (answer && c.plan.modem.pcLink)
+        return "a direct PC link cannot answer calls";
+    c.plan.transferSettings.readCommand = static_cast<uint8_t>(c.readCommand);
+    c.plan.transferSettings.writeCommand = static_cast<uint8_t>(c.writeCommand);
+    c.plan.transferSettings.chunk = static_cast<uint32_t>(c.chunk);
+    return ReadTransfers(c);
+}
+
+int Usage(const std::string& error)
+{
+    std::fprintf(stderr, "vekhost: %s\nRun with --help for more information.\n", error.c_str());
+    return ToInt(ExitCode::Usage);
+}
+
+} // namespace
+
+int Main(int argc, char** argv)
+{
+    CLI::App app(kDescription, "vekhost");
+    app.footer(ExitCodeHelp());
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+    GlobalOptions global;
+    app.add_option("--timeout", global.timeoutSeconds, "seconds any single wait may take")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.1, 86400.0))
+        ->capture_default_str();
+    app.add_flag("-v,--verbose", global.verbose, "print every line of the library's trace as it happens");
+
+    DemoOptions demo;
+    CLI::App* demoCommand =
+        app.add_subcommand("demo", "a whole call to panelsim, the simulated modem and panel, in this process");
+    demoCommand->add_option("--port", demo.port, "COM port number given to the simulator")
+        ->type_name("N")
+        ->check(CLI::Range(1, 255))
+        ->capture_default_str();
+    demoCommand->add_flag("--paced", demo.paced, "pace the simulated line at its real speed");
+    bool noTraffic = false;
+    demoCommand->add_flag("--no-traffic", noTraffic, "leave out the line traffic");
+    demoCommand->footer(std::string(kGlobalNote) + "\n" + ExitCodeHelp());
+
+    CallCommandLine call;
+    AddCallCommand(app, "call", "dial a panel (or poll it on a direct link), transfer data, hang up", call);
+    CallCommandLine answer;
+    AddCallCommand(app, "answer", "wait for a panel to call in, then transfer data and hang up", answer);
+
+    bool allPorts = false;
+    CLI::App* portsCommand = app.add_subcommand("ports", "list the serial ports and whether each can be opened now");
+    portsCommand->add_flag("--all", allPorts, "include ttyS devices without a UART");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : ToInt(ExitCode::Usage);
+    }
+
+    if (portsCommand->parsed())
+        return ToInt(RunPorts(allPorts));
+    for (CallCommandLine* c : {&call, &answer}) {
+        if (!c->app->parsed())
+            continue;
+        const bool answering = c == &answer;
+        if (std::string error = CompletePlan(*c, answering); !error.empty())
+            return Usage(error);
+        return ToInt(answering ? RunAnswer(global, c->line, c->plan) : RunCall(global, c->line, c->plan));
+    }
+    demo.traffic = !noTraffic;
+    return ToInt(RunDemo(global, demo));
+}
+
+} // namespace vekhost

@@ -1,0 +1,342 @@
+#include "HostSession.h"
+
+#include "vekhost/HexDump.h"
+#include "vekhost/Identification.h"
+#include "vekhost/Notifications.h"
+
+#include "vek_comm2.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace vekhost {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr int kPumpSliceMs = 50;
+constexpr auto kStatusEvery = 200ms;
+// The worker's last modem step is judged on this thread: let it finish
+// before the library stops, or the stop waits out the step's time-out.
+constexpr int kQuietMs = 250;
+constexpr auto kSettleLimit = 6s;
+
+std::atomic<bool> g_interrupted{false};
+// The session whose library may call the host back; one at a time.
+HostSession* g_current = nullptr;
+
+void OnInterrupt(int) { g_interrupted = true; }
+
+bool Contains(std::initializer_list<int> codes, int code)
+{
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+std::vector<uint8_t> TakeBlock(LPARAM lParam)
+{
+    const auto handle = static_cast<HGLOBAL>(lParam);
+    std::vector<uint8_t> bytes;
+    if (const void* p = GlobalLock(handle)) {
+        const auto* first = static_cast<const uint8_t*>(p);
+        bytes.assign(first, first + GlobalSize(handle));
+        GlobalUnlock(handle);
+    }
+    GlobalFree(handle);
+    return bytes;
+}
+
+Style StyleOf(int code)
+{
+    const NotificationInfo* info = FindNotification(code);
+    if (info == nullptr)
+        return Style::Plain;
+    switch (info->kind) {
+    case NoteKind::Failure: return Style::Bad;
+    case NoteKind::Progress: return Style::Good;
+    case NoteKind::Info: return Style::Plain;
+    }
+    return Style::Plain;
+}
+
+} // namespace
+
+void InstallInterruptHandler()
+{
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    action.sa_flags = SA_RESETHAND; // a second Ctrl-C ends the program at once
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() { return g_interrupted.load(); }
+
+void ReportIdleRequest(int what, int arg)
+{
+    if (g_current == nullptr)
+        return;
+    char text[96];
+    std::snprintf(text, sizeof text, "%7.2f s       the line is idle: asked for work (%d, %d), none to add",
+                  static_cast<double>(g_current->ElapsedMs()) / 1000.0, what, arg);
+    g_current->Out().Line(text);
+}
+
+HostSession::HostSession(Console& console, SessionOptions options)
+    : m_console(console), m_options(std::move(options)), m_start(Clock::now()), m_lastStatus(m_start)
+{
+    if (!m_options.tracePath.empty()) {
+        m_follower.emplace(m_options.tracePath);
+        m_follower->SkipExisting();
+    }
+}
+
+HostSession::~HostSession() { Stop(); }
+
+uint64_t HostSession::ElapsedMs() const
+{
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());
+}
+
+bool HostSession::Start()
+{
+    m_window = VekCreateWindow(&HostSession::WindowProc, this);
+    if (m_window == 0)
+        return false;
+    m_started = VEKComm2_Init(m_window) == 1;
+    if (m_started)
+        g_current = this;
+    return m_started;
+}
+
+void HostSession::Stop()
+{
+    if (m_started) {
+        Settle(std::chrono::milliseconds(kQuietMs));
+        m_lineSpeed = VEKComm2_GetCurrentBaudRate();
+        VEKComm2_Uninit();
+        m_started = false;
+        g_current = nullptr;
+    }
+    if (m_window == 0)
+        return;
+    // Blocks posted before the library stopped are still ours to free.
+    while (VekPumpMessages(0) > 0) {
+    }
+    VekDestroyWindow(m_window);
+    m_window = 0;
+    PollTrace();
+    m_console.ClearStatus();
+}
+
+LRESULT HostSession::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = static_cast<HostSession*>(VekWindowContext(hwnd));
+    if (self == nullptr)
+        return 0;
+    if (message == VEK_WM_COMM_HOST_NOTIFY)
+        self->OnNotification(static_cast<int>(wParam), lParam);
+    else if (message == WM_COMMAND && wParam == VEK_CMD_IDLE_DISCONNECT)
+        self->m_idleDisconnect = true;
+    return 0;
+}
+
+void HostSession::OnNotification(int code, LPARAM lParam)
+{
+    Note note{code, ElapsedMs(), {}};
+    if (lParam != 0 && CarriesBlock(code))
+        note.block = TakeBlock(lParam);
+    m_efficiency.Apply(code);
+    if (code == VEK_NOTIFY_CONNECTED)
+        m_online = true;
+    if (code == VEK_NOTIFY_SESSION_OPENED)
+        m_sessionOpen = true;
+    if (code == VEK_NOTIFY_CONNECTED || code == VEK_NOTIFY_ON_HOOK || code == VEK_NOTIFY_MODEM_READY)
+        m_sessionOpen = false;
+    if (code == VEK_NOTIFY_ON_HOOK || code == VEK_NOTIFY_MODEM_READY)
+        m_online = false;
+    PrintNote(note);
+    m_notes.push_back(std::move(note));
+}
+
+void HostSession::PrintNote(const Note& note)
+{
+    std::string detail;
+    switch (note.code) {
+    case VEK_NOTIFY_READ_DONE: detail = std::to_string(note.block.size()) + " bytes"; break;
+    case VEK_NOTIFY_WRITE_DONE:
+        if (!note.block.empty())
+            detail = "reply of " + std::to_string(note.block.size()) + " bytes";
+        break;
+    case VEK_NOTIFY_IDENTIFIED: detail = "reply " + HexBytes(TrimReply(note.block), 16); break;
+    case VEK_NOTIFY_INCOMING_IDENTIFIED: detail = DescribeIdentification(DecodeIdentification(note.block)); break;
+    case VEK_NOTIFY_EXCHANGE_FAILED:
+    case VEK_NOTIFY_EXCHANGE_OK: detail = "efficiency " + std::to_string(m_efficiency.Value()) + "/10"; break;
+    default: break;
+    }
+    char head[48];
+    std::snprintf(head, sizeof head, "%7.2f s  %3d  ", static_cast<double>(note.ms) / 1000.0, note.code);
+    std::string name = NotificationName(note.code);
+    if (!detail.empty())
+        name.resize(std::max<size_t>(name.size() + 2, 26), ' ');
+    m_console.Line(head + m_console.Paint(name, StyleOf(note.code)) + detail);
+}
+
+WaitResult HostSession::WaitFor(std::initializer_list<int> wanted) { return Wait(wanted, nullptr); }
+
+WaitResult HostSession::WaitFor(std::initializer_list<int> wanted, std::initializer_list<int> failures)
+{
+    const std::vector<int> list(failures);
+    return Wait(wanted, &list);
+}
+
+WaitResult HostSession::Wait(std::initializer_list<int> wanted, const std::vector<int>* failures)
+{
+    const auto deadline = Clock::now() + m_options.timeout;
+    for (;;) {
+        while (m_cursor < m_notes.size()) {
+            const Note& note = m_notes[m_cursor++];
+            if (Contains(wanted, note.code))
+                return {WaitOutcome::Arrived, note};
+            const bool fails = failures != nullptr
+                                   ? std::find(failures->begin(), failures->end(), note.code) != failures->end()
+                                   : IsFailure(note.code);
+            if (fails)
+                return {WaitOutcome::Failed, note};
+        }
+        if (Interrupted())
+            return {WaitOutcome::Interrupted, {}};
+        if (Clock::now() >= deadline)
+            return {WaitOutcome::TimedOut, {}};
+        Pump(kPumpSliceMs);
+    }
+}
+
+ExitCode HostSession::Report(const WaitResult& result, std::string_view waitingFor)
+{
+    const std::string what(waitingFor);
+    switch (result.outcome) {
+    case WaitOutcome::Arrived: return ExitCode::Ok;
+    case WaitOutcome::Failed: {
+        const int code = result.note.code;
+        std::string text = NotificationName(code) + " (" + std::to_string(code) + ") while waiting for " + what;
+        if (const std::string_view hint = FailureHint(code); !hint.empty())
+            text += "\n         " + std::string(hint);
+        m_console.Error(text);
+        break;
+    }
+    case WaitOutcome::TimedOut: {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_options.timeout).count();
+        m_console.Error("timed out after " + std::to_string(seconds) + " s waiting for " + what + " (--timeout)");
+        break;
+    }
+    case WaitOutcome::Interrupted: m_console.Error("interrupted while waiting for " + what); break;
+    }
+    m_lastFailure = result;
+    if (result.outcome == WaitOutcome::TimedOut)
+        return ExitCode::TimedOut;
+    if (result.outcome == WaitOutcome::Interrupted)
+        return ExitCode::Interrupted;
+    return ExitCodeForNotification(result.note.code);
+}
+
+void HostSession::EndCall()
+{
+    if (!m_started)
+        return;
+    const WaitResult why = m_lastFailure.value_or(WaitResult{});
+    const NotificationInfo* info = FindNotification(why.note.code);
+    const bool libraryEnds = why.outcome == WaitOutcome::Failed && info != nullptr && info->libraryEndsCall;
+    // A panel that stopped answering would hold up the hang-up frame.
+    const bool panelAnswers =
+        why.outcome == WaitOutcome::Failed || (why.outcome == WaitOutcome::Interrupted && m_sessionOpen);
+    m_console.Line(m_console.Paint("Putting the line back on hook", Style::Bold));
+    if (libraryEnds) {
+        // The library is already hanging up.
+    } else if (m_online && !panelAnswers) {
+        VEKComm2_ForceHangUp();
+    } else {
+        VEKComm2_HangUp(0, 0);
+    }
+    DrainQuietly(m_options.timeout, VEK_NOTIFY_MODEM_READY);
+}
+
+void HostSession::DrainQuietly(std::chrono::milliseconds limit, int until)
+{
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+        for (; m_cursor < m_notes.size(); ++m_cursor) {
+            const int code = m_notes[m_cursor].code;
+            // The modem will not answer again: stop waiting for it.
+            if (code == until || code == VEK_NOTIFY_MODEM_FAILED || code == VEK_NOTIFY_PORT_UNAVAILABLE) {
+                ++m_cursor;
+                return;
+            }
+        }
+        Pump(kPumpSliceMs);
+    }
+}
+
+void HostSession::Settle(std::chrono::milliseconds quiet)
+{
+    const auto deadline = Clock::now() + kSettleLimit;
+    while (Pump(static_cast<int>(quiet.count())) && Clock::now() < deadline) {
+    }
+}
+
+bool HostSession::Pump(int ms)
+{
+    const bool any = VekPumpMessages(ms) > 0;
+    if (m_idleDisconnect) {
+        m_idleDisconnect = false;
+        m_console.Line("the line was idle too long: hanging up");
+        VEKComm2_HangUp(0, 0);
+    }
+    PollTrace();
+    if (Clock::now() - m_lastStatus >= kStatusEvery)
+        RefreshStatus();
+    return any;
+}
+
+void HostSession::PollTrace()
+{
+    if (!m_follower)
+        return;
+    for (TraceRecord& record : m_follower->Poll()) {
+        m_totals.Add(record);
+        if (m_options.verbose) {
+            char head[32];
+            std::snprintf(head, sizeof head, "  trace %10llu ", static_cast<unsigned long long>(record.ms));
+            m_console.Line(m_console.Paint(head + record.text, Style::Dim));
+        }
+        m_trace.push_back(std::move(record));
+    }
+}
+
+void HostSession::SetActivity(std::string activity)
+{
+    m_activity = std::move(activity);
+    RefreshStatus();
+}
+
+void HostSession::RefreshStatus()
+{
+    m_lastStatus = Clock::now();
+    if (m_started)
+        m_lineSpeed = VEKComm2_GetCurrentBaudRate();
+    if (!m_console.Live())
+        return;
+    LinkStatus status;
+    status.efficiency = m_efficiency.Value();
+    status.lineSpeed = m_lineSpeed;
+    status.sent = m_totals.sent;
+    status.received = m_totals.received;
+    status.retries = m_efficiency.Retries();
+    status.activity = m_activity;
+    m_console.Status(FormatStatus(status));
+}
+
+} // namespace vekhost

@@ -1,0 +1,115 @@
+// The host side of the library: the message window that receives 1075, the
+// loop that pumps this thread's messages, and waits for notifications.
+// Everything here runs on the thread that called VEKComm2_Init.
+#pragma once
+
+#include "vekhost/Console.h"
+#include "vekhost/ExitCodes.h"
+#include "vekhost/StatusLine.h"
+#include "vekhost/TraceReader.h"
+
+#include "vek_host.h"
+
+#include <chrono>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vekhost {
+
+struct Note {
+    int code = 0;
+    uint64_t ms = 0; // since vekhost started
+    std::vector<uint8_t> block;
+};
+
+enum class WaitOutcome { Arrived, Failed, TimedOut, Interrupted };
+
+struct WaitResult {
+    WaitOutcome outcome = WaitOutcome::TimedOut;
+    Note note;
+    bool Ok() const { return outcome == WaitOutcome::Arrived; }
+};
+
+struct SessionOptions {
+    std::chrono::milliseconds timeout{30000};
+    bool verbose = false;
+    std::string tracePath;
+};
+
+class HostSession {
+public:
+    HostSession(Console& console, SessionOptions options);
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    // Creates the window and starts the library on this thread.
+    bool Start();
+    HWND Window() const { return m_window; }
+    Console& Out() { return m_console; }
+
+    // Pumps until one of the wanted codes arrives; a failure code ends the
+    // wait first unless failures is given (then only those do).
+    WaitResult WaitFor(std::initializer_list<int> wanted);
+    WaitResult WaitFor(std::initializer_list<int> wanted, std::initializer_list<int> failures);
+    // The exit code for a wait that did not get what it wanted.
+    ExitCode Report(const WaitResult& result, std::string_view waitingFor);
+
+    // After a failed wait: puts the line back on hook, whatever state the
+    // call is in, and waits (bounded) for the modem to be ready again.
+    void EndCall();
+    // Pumps until no message has come for the quiet time (bounded).
+    void Settle(std::chrono::milliseconds quiet);
+    void Stop();
+
+    void SetActivity(std::string activity);
+    void RefreshStatus();
+    bool Online() const { return m_online; }
+    const Efficiency& LinkEfficiency() const { return m_efficiency; }
+    const TraceTotals& Totals() const { return m_totals; }
+    const std::vector<TraceRecord>& Trace() const { return m_trace; }
+    const std::vector<Note>& Notes() const { return m_notes; }
+    uint64_t ElapsedMs() const;
+    // The line speed the library last reported.
+    int LineSpeed() const { return m_lineSpeed; }
+    void PollTrace();
+
+private:
+    static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnNotification(int code, LPARAM lParam);
+    void PrintNote(const Note& note);
+    WaitResult Wait(std::initializer_list<int> wanted, const std::vector<int>* failures);
+    bool Pump(int ms);
+    void DrainQuietly(std::chrono::milliseconds limit, int until);
+
+    Console& m_console;
+    SessionOptions m_options;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_lastStatus;
+    HWND m_window = 0;
+    bool m_started = false;
+    bool m_online = false;
+    bool m_sessionOpen = false;
+    bool m_idleDisconnect = false;
+    int m_lineSpeed = 0;
+    std::optional<WaitResult> m_lastFailure;
+    std::vector<Note> m_notes;
+    size_t m_cursor = 0;
+    Efficiency m_efficiency;
+    std::optional<TraceFollower> m_follower;
+    std::vector<TraceRecord> m_trace;
+    TraceTotals m_totals;
+    std::string m_activity;
+};
+
+// Called by the host's VEKOnlineReqProcess: the line is idle.
+void ReportIdleRequest(int what, int arg);
+
+// Ctrl-C asks the running wait to stop; a second one ends the program.
+void InstallInterruptHandler();
+bool Interrupted();
+
+} // namespace vekhost

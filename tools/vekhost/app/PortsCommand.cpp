@@ -1,0 +1,69 @@
+// vekhost ports: the serial ports present and whether each can be opened.
+#include "Commands.h"
+
+#include "vekhost/Console.h"
+#include "vekhost/PortList.h"
+
+#include <cstdio>
+#include <filesystem>
+
+extern char** environ;
+
+namespace vekhost {
+namespace {
+
+std::vector<std::string> Environment()
+{
+    std::vector<std::string> entries;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry)
+        entries.emplace_back(*entry);
+    return entries;
+}
+
+std::string PortRow(const std::string& com, const std::string& device, const PortCheck& check)
+{
+    std::string shown = device;
+    std::error_code error;
+    if (std::filesystem::is_symlink(device, error))
+        shown += " -> " + std::filesystem::canonical(device, error).string();
+    char line[512];
+    std::snprintf(line, sizeof line, "  %-6s %-40s %-12s %s", com.c_str(), shown.c_str(),
+                  std::string(PortStateName(check.state)).c_str(), check.detail.c_str());
+    return line;
+}
+
+} // namespace
+
+ExitCode RunPorts(bool all)
+{
+    Console out = Console::ForTerminal();
+    out.Line(out.Paint("Serial ports", Style::Bold));
+    int shown = 0;
+    int hidden = 0;
+    for (const std::string& device : SerialDevices()) {
+        const PortCheck check = CheckPort(device);
+        if (check.state == PortState::NoHardware && !all) {
+            ++hidden;
+            continue;
+        }
+        const int com = DefaultComPort(device);
+        out.Line(PortRow(com > 0 ? "COM" + std::to_string(com) : "", device, check));
+        ++shown;
+    }
+    if (shown == 0)
+        out.Line("  none found");
+    if (hidden > 0)
+        out.Line("  (" + std::to_string(hidden) + " ttyS devices without a UART left out; --all shows them)");
+
+    const std::vector<ComMapping> mapped = ComMappingsFromEnvironment(Environment());
+    if (!mapped.empty()) {
+        out.Line(out.Paint("Mapped by the environment (VEK_COM<n> wins over --device)", Style::Bold));
+        for (const ComMapping& m : mapped)
+            out.Line(PortRow("COM" + std::to_string(m.port), m.device, CheckPort(m.device)));
+    }
+    out.Line("");
+    out.Line("COMn is /dev/ttyS<n-1> unless mapped: vekhost call --port N --device /dev/ttyUSB0 ...");
+    return ExitCode::Ok;
+}
+
+} // namespace vekhost

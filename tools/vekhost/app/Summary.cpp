@@ -1,0 +1,61 @@
+#include "Summary.h"
+
+#include "vekhost/Traffic.h"
+
+#include <cstdio>
+
+namespace vekhost {
+namespace {
+
+void Row(Console& out, std::string_view label, const std::string& text)
+{
+    std::string padded(label);
+    padded.resize(12, ' ');
+    out.Line("  " + padded + text);
+}
+
+} // namespace
+
+void PrintTraffic(Console& out, const HostSession& session)
+{
+    const std::vector<TrafficRow> rows = GroupTraffic(session.Trace());
+    out.Line("");
+    out.Line(out.Paint("Line traffic", Style::Bold) + " (from the library's trace; TX sent to the modem, RX received)");
+    if (rows.empty()) {
+        out.Line("  nothing was traced");
+        return;
+    }
+    for (const std::string& line : FormatTraffic(rows))
+        out.Line(line);
+}
+
+void PrintSummary(Console& out, const HostSession& session, const SummaryFacts& facts)
+{
+    const ExitCode code = facts.code;
+    out.Line("");
+    out.Line(out.Paint("Summary", Style::Bold));
+    const std::string result = std::string(ExitMeaning(code)) + " (exit " + std::to_string(ToInt(code)) + ")";
+    Row(out, "result", out.Paint(result, code == ExitCode::Ok ? Style::Good : Style::Bad));
+    char text[128];
+    if (facts.callMs > 0) {
+        std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(facts.callMs) / 1000.0);
+        Row(out, "call", text);
+    }
+    const TransferTotals& t = facts.transfers;
+    if (t.transfers > 0) {
+        std::snprintf(text, sizeof text, "%d done: %llu bytes read, %llu bytes written", t.transfers,
+                      static_cast<unsigned long long>(t.bytesRead), static_cast<unsigned long long>(t.bytesWritten));
+        Row(out, "transfers", text);
+    }
+    const TraceTotals& line = session.Totals();
+    std::snprintf(text, sizeof text, "%llu bytes sent, %llu bytes received", static_cast<unsigned long long>(line.sent),
+                  static_cast<unsigned long long>(line.received));
+    Row(out, "line", (facts.lineSpeed > 0 ? std::to_string(facts.lineSpeed) + " bit/s; " : std::string()) + text);
+    std::snprintf(text, sizeof text, "efficiency %d/10, %d retries", session.LinkEfficiency().Value(),
+                  session.LinkEfficiency().Retries());
+    Row(out, "link", text);
+    for (const auto& [label, value] : facts.extra)
+        Row(out, label, value);
+}
+
+} // namespace vekhost

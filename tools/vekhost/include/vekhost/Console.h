@@ -1,0 +1,39 @@
+// Where vekhost writes: log lines, and on a terminal a status line kept at
+// the bottom and redrawn in place. Not thread-safe: the host thread only.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace vekhost {
+
+enum class Style { Plain, Bold, Dim, Good, Bad };
+
+class Console {
+public:
+    Console(std::FILE* out, std::FILE* err, bool live, bool colour);
+    // A console for stdout and stderr that is live on a terminal.
+    static Console ForTerminal();
+
+    bool Live() const { return m_live; }
+    std::string Paint(std::string_view text, Style style) const;
+    void Line(std::string_view text);
+    void Error(std::string_view text);
+    // Shown only when live; cut to the terminal's width so it never wraps.
+    void Status(std::string_view text);
+    void ClearStatus();
+
+private:
+    void HideStatus();
+    void ShowStatus();
+
+    std::FILE* m_out;
+    std::FILE* m_err;
+    bool m_live;
+    bool m_colour;
+    bool m_shown = false;
+    std::string m_status;
+};
+
+} // namespace vekhost
