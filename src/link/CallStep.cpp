@@ -12,32 +12,18 @@
 namespace vek {
 namespace {
 
-constexpr int32_t kAutoAnswerTimeoutMs = 5000;
-
 void Append(std::unique_ptr<CPool> step) { QueueAppend(std::move(step), false); }
 
-std::unique_ptr<CPool> Command(const std::string& text, int32_t expect, int32_t code, int32_t timeout = 0)
+std::unique_ptr<CPool> Command(const std::string& text, int32_t expect, int32_t code)
 {
-    return std::make_unique<CPool>(text, STEP_MODEM, expect, code, 1, timeout);
-}
-
-std::unique_ptr<CPool> Wait(int32_t expect, int32_t code)
-{
-    return std::make_unique<CPool>(ByteArray{}, STEP_MODEM, expect, code, 1);
+    return std::make_unique<CPool>(text, STEP_MODEM, expect, code, 1, 0);
 }
 
 // Hang up and wait for the panel to call back.
-void AppendAnswerScript(CCommStatusDlg& dlg, const CModem& modem)
+void AppendHangUpAndCallBack(CCommStatusDlg& dlg, const CModem& modem)
 {
     Append(Command(HangUpLine(modem), 0, VEK_NOTIFY_ANSWER_READY));
-    const std::string autoAnswer = AutoAnswerLine(modem);
-    g_bConnectPending = 0;
-    g_bSessionUp = 0;
-    Append(Command(autoAnswer, 0, CODE_NONE, kAutoAnswerTimeoutMs));
-    for (int ring = 0; ring < AnswerRingWaits(modem); ++ring)
-        Append(Wait(2, VEK_NOTIFY_RING));
-    Append(Wait(1, VEK_NOTIFY_CONNECTED));
-    Append(std::make_unique<CPool>(BuildLinkFrame(dlg), STEP_IDENTIFY, 1, VEK_NOTIFY_IDENTIFIED, 1));
+    AppendAnswerScript(modem, std::make_unique<CPool>(BuildLinkFrame(dlg), STEP_IDENTIFY, 1, VEK_NOTIFY_IDENTIFIED, 1));
 }
 
 bool AnswerFollows(int32_t code)
@@ -52,7 +38,7 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
     if (g_bOnline) {
         Append(Command(EscapeLine(modem), 0, CODE_NONE));
         if (code == VEK_NOTIFY_ANSWER_READY)
-            AppendAnswerScript(dlg, modem);
+            AppendHangUpAndCallBack(dlg, modem);
         else
             Append(Command(HangUpLine(modem), 0, VEK_NOTIFY_ON_HOOK));
     }

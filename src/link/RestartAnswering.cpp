@@ -10,7 +10,6 @@ namespace vek {
 namespace {
 
 constexpr int32_t kAutoAnswerTimeoutMs = 5000;
-constexpr int32_t kCodeIncomingIdentified = VEK_NOTIFY_INCOMING_IDENTIFIED;
 
 void ClearCall(CCommStatusDlg& dlg, int32_t answerAgain)
 {
@@ -30,6 +29,18 @@ void ClearCall(CCommStatusDlg& dlg, int32_t answerAgain)
 
 } // namespace
 
+void AppendAnswerScript(const CModem& modem, std::unique_ptr<CPool> identify)
+{
+    g_bConnectPending = 0;
+    g_bSessionUp = 0;
+    QueueAppend(std::make_unique<CPool>(AutoAnswerLine(modem), STEP_MODEM, 0, CODE_NONE, 1, kAutoAnswerTimeoutMs),
+                false);
+    for (int ring = 0; ring < AnswerRingWaits(modem); ++ring)
+        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_MODEM, 2, VEK_NOTIFY_RING, 1), false);
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_MODEM, 1, VEK_NOTIFY_CONNECTED, 1), false);
+    QueueAppend(std::move(identify), false);
+}
+
 int RestartAnswering(CCommStatusDlg& dlg, int32_t answerAgain)
 {
     ClearCall(dlg, answerAgain);
@@ -39,16 +50,10 @@ int RestartAnswering(CCommStatusDlg& dlg, int32_t answerAgain)
     const CModem* modem = dlg.CurrentModem();
     if (modem == nullptr)
         return 0;
-    const std::string autoAnswer = AutoAnswerLine(*modem);
-    g_bConnectPending = 0;
-    g_bSessionUp = 0;
     {
         CSingleLock lock(g_csQueue);
-        QueueAppend(std::make_unique<CPool>(autoAnswer, STEP_MODEM, 0, CODE_NONE, 1, kAutoAnswerTimeoutMs), false);
-        for (int ring = 0; ring < AnswerRingWaits(*modem); ++ring)
-            QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_MODEM, 2, VEK_NOTIFY_RING, 1), false);
-        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_MODEM, 1, VEK_NOTIFY_CONNECTED, 1), false);
-        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_IDENTIFY, 2, kCodeIncomingIdentified, 1), false);
+        AppendAnswerScript(*modem,
+                           std::make_unique<CPool>(ByteArray{}, STEP_IDENTIFY, 2, VEK_NOTIFY_INCOMING_IDENTIFIED, 1));
     }
     g_evQueue.Set();
     return 1;

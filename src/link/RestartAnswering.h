@@ -1,11 +1,20 @@
 // Answering mode: wait for a panel to ring in.
 #pragma once
 
+#include "link/CPool.h"
+
 #include <cstdint>
+#include <memory>
 
 namespace vek {
 
 class CCommStatusDlg;
+class CModem;
+
+// Appends the answer script behind what is queued: the auto-answer line, a
+// RING wait per ring, the CONNECT wait, then the given identification step.
+// Clears g_bConnectPending and g_bSessionUp. The caller holds g_csQueue.
+void AppendAnswerScript(const CModem& modem, std::unique_ptr<CPool> identify);
 
 // Clears the call, opens the port, makes the incoming modem current and
 // queues the answer script: auto-answer line, a RING wait per ring, the
