@@ -151,7 +151,9 @@ ExitCode CallFlow::AnswerCall()
 ExitCode CallFlow::TransfersThenHangUp(Transfers& transfers)
 {
     const ExitCode code = transfers.Run(m_plan.transfers);
-    if (code != ExitCode::Ok && code != ExitCode::Failed) {
+    // A file not saved or a short read leave the call as it was.
+    const bool callFine = code == ExitCode::Ok || code == ExitCode::Failed || code == ExitCode::ShortRead;
+    if (!callFine) {
         m_session.EndCall();
         m_callEnd = m_session.ElapsedMs();
         return code;

@@ -3,10 +3,12 @@
 #include "Commands.h"
 
 #include "vekhost/ExitCodes.h"
+#include "vekhost/LinkModeRules.h"
 #include "vekhost/PanelFile.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -41,6 +43,9 @@ struct CallCommandLine {
     CLI::Option* writes = nullptr;
     std::vector<std::string> readTexts;
     std::vector<std::string> writeTexts;
+    CLI::Option* readCommandOption = nullptr;
+    CLI::Option* writeCommandOption = nullptr;
+    CLI::Option* chunkOption = nullptr;
     int readCommand = kDefaultReadCommand;
     int writeCommand = kDefaultWriteCommand;
     int chunk = 64;
@@ -126,21 +131,23 @@ void AddTransferOptions(CLI::App* app, CallCommandLine& c)
                    ->type_name("ADDR:HEX|ADDR=FILE")
                    ->allow_extra_args(false)
                    ->group(group);
-    app->add_option("--chunk", c.chunk, "largest request in bytes; longer transfers are split")
-        ->type_name("N")
-        ->check(CLI::Range(1, 1024))
-        ->capture_default_str()
-        ->group(group);
-    app->add_option("--read-cmd", c.readCommand, "command byte of a read")
-        ->type_name("BYTE")
-        ->check(CLI::Range(0, 255))
-        ->default_str("0x52")
-        ->group(group);
-    app->add_option("--write-cmd", c.writeCommand, "command byte of a write")
-        ->type_name("BYTE")
-        ->check(CLI::Range(0, 255))
-        ->default_str("0x57")
-        ->group(group);
+    c.chunkOption = app->add_option("--chunk", c.chunk,
+                                    "largest request in bytes; longer transfers are split (link mode 1: up to 250, "
+                                    "mode 3: up to 255)")
+                        ->type_name("N")
+                        ->check(CLI::Range(1, 1024))
+                        ->capture_default_str()
+                        ->group(group);
+    c.readCommandOption = app->add_option("--read-cmd", c.readCommand, "command byte of a read")
+                              ->type_name("BYTE")
+                              ->check(CLI::Range(0, 255))
+                              ->default_str("0x52, link mode 3: 1")
+                              ->group(group);
+    c.writeCommandOption = app->add_option("--write-cmd", c.writeCommand, "command byte of a write")
+                               ->type_name("BYTE")
+                               ->check(CLI::Range(0, 255))
+                               ->default_str("0x57, link mode 3: 2")
+                               ->group(group);
     app->add_flag("--force-hangup", c.plan.forceHangUp, "end with the abort pattern (VEKComm2_ForceHangUp)")
         ->group(group);
     app->add_flag("--traffic", c.plan.showTraffic, "show the line traffic at the end")->group(group);
@@ -192,6 +199,30 @@ std::string ReadPanel(CallCommandLine& c)
     return CheckPanelSettings(panel);
 }
 
+// Command bytes, request size and address form the user left open follow
+// the link mode.
+std::string ShapeForLinkMode(CallCommandLine& c)
+{
+    PanelSettings& panel = c.plan.panel;
+    const LinkModeDefaults defaults = DefaultsForLinkMode(panel.linkMode);
+    TransferShape shape;
+    shape.linkMode = panel.linkMode;
+    shape.readCommand = c.readCommandOption->count() > 0 ? static_cast<uint8_t>(c.readCommand) : defaults.readCommand;
+    shape.writeCommand =
+        c.writeCommandOption->count() > 0 ? static_cast<uint8_t>(c.writeCommand) : defaults.writeCommand;
+    shape.chunk = c.chunkOption->count() > 0 ? static_cast<uint32_t>(c.chunk)
+                                             : std::min(static_cast<uint32_t>(c.chunk), defaults.largestRequest);
+    shape.panelOptions = panel.panelOptions;
+    shape.panelOptionsGiven = panel.panelOptions != 0 || c.panelValues.at("panel-options").first->count() > 0;
+    if (std::string error = ShapeTransfers(shape, c.plan.transfers); !error.empty())
+        return error;
+    panel.panelOptions = shape.panelOptions;
+    c.plan.transferSettings.readCommand = shape.readCommand;
+    c.plan.transferSettings.writeCommand = shape.writeCommand;
+    c.plan.transferSettings.chunk = shape.chunk;
+    return {};
+}
+
 // Everything the parser could not check; an error text or empty.
 std::string CompletePlan(CallCommandLine& c, bool answer)
 {
@@ -203,10 +234,9 @@ std::string CompletePlan(CallCommandLine& c, bool answer)
         return "no number to dial: give --phone (or phone = in --panel), or --pc-link";
     if (answer && c.plan.modem.pcLink)
         return "a direct PC link cannot answer calls";
-    c.plan.transferSettings.readCommand = static_cast<uint8_t>(c.readCommand);
-    c.plan.transferSettings.writeCommand = static_cast<uint8_t>(c.writeCommand);
-    c.plan.transferSettings.chunk = static_cast<uint32_t>(c.chunk);
-    return ReadTransfers(c);
+    if (std::string error = ReadTransfers(c); !error.empty())
+        return error;
+    return ShapeForLinkMode(c);
 }
 
 int Usage(const std::string& error)

@@ -95,11 +95,16 @@ ReadOutcome Transfers::Read(uint32_t address, uint32_t count)
             outcome.code = m_session.Report(result, "the data read at " + Hex16(chunk.address));
             break;
         }
-        if (result.note.block.size() != chunk.count)
-            m_session.Out().Line("  the panel returned " + std::to_string(result.note.block.size()) + " bytes of " +
-                                 std::to_string(chunk.count));
-        outcome.data.insert(outcome.data.end(), result.note.block.begin(), result.note.block.end());
-        m_totals.bytesRead += result.note.block.size();
+        const size_t got = std::min<size_t>(result.note.block.size(), chunk.count);
+        outcome.data.insert(outcome.data.end(), result.note.block.begin(), result.note.block.begin() + got);
+        m_totals.bytesRead += got;
+        // Fewer bytes than asked is no read at all: the rest is not the panel's.
+        if (got != chunk.count) {
+            m_session.Out().Error("the panel returned " + std::to_string(got) + " of " + std::to_string(chunk.count) +
+                                  " bytes at " + Hex16(chunk.address));
+            outcome.code = ExitCode::ShortRead;
+            break;
+        }
         ShowProgress("reading", address, chunk.offset + chunk.count, count);
     }
     m_session.SetActivity({});

@@ -27,6 +27,7 @@ constexpr std::array kExitCodes{
     ExitCodeInfo{LinkLost, "the link was lost"},
     ExitCodeInfo{ModemFailed, "a modem command failed"},
     ExitCodeInfo{TransferRefused, "the panel refused a transfer"},
+    ExitCodeInfo{ShortRead, "the panel returned fewer bytes than asked"},
     ExitCodeInfo{TimedOut, "timed out waiting"},
     ExitCodeInfo{Interrupted, "interrupted (Ctrl-C)"},
 };

@@ -24,6 +24,7 @@ enum class ExitCode : int {
     LinkLost = 27,
     ModemFailed = 28,
     TransferRefused = 97,
+    ShortRead = 98,
     TimedOut = 124,
     Interrupted = 130,
 };

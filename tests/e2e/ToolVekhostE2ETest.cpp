@@ -1,0 +1,77 @@
+// vekhost as a user runs it, against panelsim on a pseudo-terminal: what
+// reaches the panel, what is printed and the exit status.
+#include "tools/ToolProcess.h"
+
+#include "panelsim/Simulator.h"
+
+#include <gtest/gtest.h>
+
+namespace vektest {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+panelsim::Options QuickPanel(int linkMode)
+{
+    panelsim::Options options;
+    options.modem.numbers["5551234"] = panelsim::DialScript{panelsim::DialOutcome::Connect, 9600, -1};
+    options.modem.dialDelayMs = 50;
+    options.panel.linkMode = linkMode;
+    options.panel.identDelayMs = 100;
+    options.panel.replyDelayMs = 0;
+    options.panel.identRepeatMs = 60000;
+    return options;
+}
+
+struct Line {
+    explicit Line(const panelsim::Options& options) : simulator(options) { started = simulator.Start(); }
+    std::string ComVariable() const { return "VEK_COM1=" + simulator.SlavePath(); }
+    panelsim::Simulator simulator;
+    bool started = false;
+};
+
+std::vector<std::string> CallArgs(std::vector<std::string> more)
+{
+    std::vector<std::string> args{"call", "--port", "1", "--phone", "5551234"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+TEST(ToolVekhostE2ETest, LinkModeThreeWriteReachesThePanelAndReadsBack)
+{
+    panelsim::Options options = QuickPanel(3);
+    options.panel.twoByteAddress = true;
+    Line line(options);
+    ASSERT_TRUE(line.started) << line.simulator.Error();
+
+    const ToolRun run =
+        RunTool(ToolPath("vekhost"), CallArgs({"--link-mode", "3", "--write", "0x0200:DEADBEEF", "--read", "0x0200:4"}),
+                {line.ComVariable()});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(line.simulator.ReadMemory(0x0200, 4), (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
+    EXPECT_NE(run.out.find("0200  DE AD BE EF"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("4 bytes read, 4 bytes written"), std::string::npos) << run.out;
+}
+
+TEST(ToolVekhostE2ETest, LinkModeThreeCommandsThatCarryNothingAreUsageErrors)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"--link-mode", "3", "--write-cmd", "0x57", "--write", "0x0200:DEADBEEF"}, "--write-cmd 0x57"},
+        {{"--link-mode", "3", "--read-cmd", "0x52", "--read", "0x10:4"}, "--read-cmd 0x52"},
+        {{"--link-mode", "3", "--panel-options", "0x40", "--read", "0x0200:4"}, "two-byte address"},
+        {{"--link-mode", "3", "--chunk", "256", "--read", "0x10:4"}, "--chunk 256"},
+    };
+    for (const Case& c : cases) {
+        // Refused before any port is opened: no line needed.
+        const ToolRun run = RunTool(ToolPath("vekhost"), CallArgs(c.args), {"VEK_COM1=/nonexistent"});
+        EXPECT_EQ(run.exitCode, 2) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+}
+
+} // namespace
+} // namespace vektest
