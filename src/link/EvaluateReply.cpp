@@ -134,11 +134,17 @@ int32_t EvaluateReply(CCommStatusDlg& dlg, const CPool& step, std::span<const ui
         return judge.LongRefusal();
     }
     if ((step.m_dwFlags & REQ_REPLY_CMD) && step.m_byReply != 0) {
-        if (judge.IsFromMain(step.m_byReply)) {
-            extra = NewHostBlock(payload);
-            return kReplyAccepted;
-        }
-        return judge.Refusal();
+        if (!judge.IsFromMain(step.m_byReply))
+            return judge.Refusal();
+        // The halves of a split transfer gather their payloads as a split
+        // read does; the last one hands the whole to the host.
+        if (step.m_nExpect == kExpectFirstOfRead)
+            dlg.m_readData.clear();
+        if (!GatherRead(dlg, payload))
+            return kReplyNotRecognised;
+        if (step.m_nCode != CODE_NONE)
+            extra = NewHostBlock(dlg.m_readData);
+        return kReplyAccepted;
     }
     if (step.m_nExpect == kExpectFirstOfRead)
         dlg.m_readData.clear();

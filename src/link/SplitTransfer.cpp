@@ -13,7 +13,6 @@ namespace {
 
 constexpr int32_t kSplitBaseTimeoutMs = 10000;
 constexpr int32_t kSplitPerItemMs = 70;
-constexpr int32_t kExpectFirstOfRead = 5;
 
 // The code that moves half as many bytes.
 uint8_t SmallerCode(uint8_t code)
@@ -129,14 +128,17 @@ bool SplitTransfer(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
     uint32_t flags = step->m_dwFlags;
     if (flags & REQ_NO_SEND)
         flags = (flags & ~REQ_NO_SEND) | REQ_EXPECT_ACK;
-    const int32_t firstExpect = (flags & REQ_SECOND_HALF) ? 0 : kExpectFirstOfRead;
+    // The first half starts the gathering only where the failing step did:
+    // a later frame of a read must keep what the earlier frames brought.
+    auto first = std::make_unique<CPool>(halves->first, STEP_PACKET, step->m_nExpect, CODE_NONE, halves->firstTimeout,
+                                         step->m_nCommand, flags, step->m_byReply, 1);
+    auto second = std::make_unique<CPool>(halves->second, STEP_PACKET, 0, step->m_nCode, halves->secondTimeout,
+                                          step->m_nCommand, flags | REQ_SECOND_HALF, step->m_byReply, 1);
+    first->m_nReopens = step->m_nReopens;
+    second->m_nReopens = step->m_nReopens;
     CSingleLock lock(g_csQueue);
-    QueueInsertHead(std::make_unique<CPool>(halves->second, STEP_PACKET, 0, step->m_nCode, halves->secondTimeout,
-                                            step->m_nCommand, flags | REQ_SECOND_HALF, step->m_byReply, 1),
-                    false);
-    QueueInsertHead(std::make_unique<CPool>(halves->first, STEP_PACKET, firstExpect, CODE_NONE, halves->firstTimeout,
-                                            step->m_nCommand, flags, step->m_byReply, 1),
-                    false);
+    QueueInsertHead(std::move(second), false);
+    QueueInsertHead(std::move(first), false);
     step.reset();
     return true;
 }
