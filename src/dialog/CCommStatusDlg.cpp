@@ -3,6 +3,7 @@
 #include "frame/CComm2App.h"
 #include "link/CommThreadProc.h"
 #include "link/RequestQueue.h"
+#include "link/RxSilenceTimer.h"
 #include "platform/MessageBox.h"
 #include "serial/DeviceFactory.h"
 #include "vek_comm2.h"
@@ -27,6 +28,7 @@ void CCommStatusDlg::StopWorker()
     g_evQueue.Set();
     m_pWorker->Join();
     m_pWorker.reset();
+    StopRxSilenceTimerThread();
 }
 
 bool CCommStatusDlg::Create(HWND parent)

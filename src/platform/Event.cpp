@@ -55,7 +55,11 @@ private:
         return -1;
     }
 
-    static WaitResult Result(int hit) { return hit == 0 ? WaitResult::Object0 : WaitResult::Object1; }
+    static WaitResult Result(int hit)
+    {
+        static constexpr WaitResult kByIndex[] = {WaitResult::Object0, WaitResult::Object1, WaitResult::Object2};
+        return kByIndex[hit];
+    }
 
     static WaitResult WaitReal(std::unique_lock<std::mutex>& lock, Event* const* events, int count, uint32_t timeoutMs)
     {
@@ -114,6 +118,12 @@ WaitResult WaitForEither(Event& first, Event& second, uint32_t timeoutMs)
 {
     Event* events[] = {&first, &second};
     return EventWaiter::Wait(events, 2, timeoutMs);
+}
+
+WaitResult WaitForAny(Event& first, Event& second, Event& third, uint32_t timeoutMs)
+{
+    Event* events[] = {&first, &second, &third};
+    return EventWaiter::Wait(events, 3, timeoutMs);
 }
 
 void Sleep(uint32_t ms)

@@ -9,7 +9,7 @@ namespace vek {
 
 inline constexpr uint32_t INFINITE_WAIT = 0xFFFFFFFFu;
 
-enum class WaitResult { Object0, Object1, Timeout };
+enum class WaitResult { Object0, Object1, Object2, Timeout };
 
 class Event {
 public:
@@ -33,6 +33,8 @@ private:
 WaitResult WaitForEvent(Event& ev, uint32_t timeoutMs);
 // Same for two events; when both are set the first wins.
 WaitResult WaitForEither(Event& first, Event& second, uint32_t timeoutMs);
+// Same for three; the earliest set one wins.
+WaitResult WaitForAny(Event& first, Event& second, Event& third, uint32_t timeoutMs);
 // Sleeps on the library's clock.
 void Sleep(uint32_t ms);
 

@@ -33,13 +33,4 @@ void WorkerThread::Join()
         m_thread.join();
 }
 
-void StartDetachedThread(std::function<void()> body, bool timeCritical)
-{
-    std::thread([body = std::move(body), timeCritical] {
-        if (timeCritical)
-            SetTimeCriticalPriority();
-        body();
-    }).detach();
-}
-
 } // namespace vek

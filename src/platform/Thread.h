@@ -27,7 +27,4 @@ private:
     std::thread m_thread;
 };
 
-// A fire-and-forget thread that ends by itself; nobody waits for it.
-void StartDetachedThread(std::function<void()> body, bool timeCritical);
-
 } // namespace vek

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 namespace vek::test {
@@ -55,6 +56,34 @@ TEST_F(RxSilenceTimerTest, ACompleteFrameEndsTheTimerWithoutSilence)
     timer.join();
     clock.Advance(1000);
     EXPECT_FALSE(g_evRxSilence.IsSet());
+}
+
+TEST_F(RxSilenceTimerTest, CancelledTimerLeavesTheNextStepsEventsAlone)
+{
+    std::thread timer([] { RxSilenceTimerProc(500); });
+    ASSERT_TRUE(clock.WaitForWaiters(1));
+    CancelRxSilenceTimer(); // the next step begins
+    timer.join();           // gone without the clock moving
+    g_evBytesArrived.Set(); // the next reply's first byte stays seen
+    clock.Advance(1000);
+    EXPECT_TRUE(g_evBytesArrived.IsSet());
+    EXPECT_FALSE(g_evRxSilence.IsSet());
+}
+
+TEST_F(RxSilenceTimerTest, OwnedThreadTimesOnlyTheLatestStartAndStopsWhenAsked)
+{
+    StartRxSilenceTimer(800);
+    ASSERT_TRUE(clock.WaitForWaiters(1));
+    const uint64_t entries = clock.WaitEntries();
+    StartRxSilenceTimer(300); // the first is given up
+    ASSERT_TRUE(clock.WaitForEntries(entries + 1));
+    ASSERT_TRUE(clock.WaitForWaiters(1));
+    clock.Advance(300);
+    for (int i = 0; i < 500 && !g_evRxSilence.IsSet(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(g_evRxSilence.IsSet());
+    StopRxSilenceTimerThread(); // joins; nothing is left running
+    EXPECT_EQ(clock.Waiters(), 0u);
 }
 
 } // namespace
