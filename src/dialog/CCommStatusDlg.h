@@ -5,6 +5,7 @@
 
 #include "frame/HostPanelRecord.h"
 #include "link/CPool.h"
+#include "link/NoCarrierWatch.h"
 #include "link/PanelIdentification.h"
 #include "modem/CModemSettings.h"
 #include "platform/Thread.h"
@@ -85,11 +86,16 @@ public:
     int32_t m_bIdBlock = 0;
     std::unique_ptr<WorkerThread> m_pWorker;
     std::string m_strStatus;
+    // Dialog thread only: the modem's NO CARRIER among an online call's bytes.
+    NoCarrierWatch m_noCarrierWatch;
 
 private:
     static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnCommand(WPARAM wParam);
     void ResetCall();
+    // Received bytes and line events that prove an online call's line gone.
+    void WatchReceived(const std::string& bytes, bool atBoundary);
+    void WatchLineEvent(int16_t code);
     void StopWorker();
 };
 

@@ -2,6 +2,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "frame/HostPanelRecord.h"
+#include "link/LineLoss.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "platform/HostLibrary.h"
@@ -21,6 +22,7 @@ void SetSessionOnline()
     g_nHostNoResponses = 0;
     g_bRestartAnswer = 0;
     g_bIdleDisconnect = 0;
+    ClearLineLoss();
 }
 
 } // namespace
@@ -62,6 +64,7 @@ void CCommStatusDlg::ResetCall()
     g_bRestartAnswer = 0;
     m_openCode.clear();
     m_idCode.clear();
+    ClearLineLoss();
     CSingleLock lock(g_csPort);
     m_commCtrl.SetPortOpen(false);
 }

@@ -5,6 +5,7 @@
 #include "link/FramesTransfer.h"
 #include "link/RequestQueue.h"
 #include "link/ShortCodes.h"
+#include "link/WorkerNotify.h"
 #include "vek_comm2.h"
 
 #include <algorithm>
@@ -59,8 +60,9 @@ TransferRequest ReadRequest(const uint8_t* record, const OwnedBlock& data)
 int32_t CompletionCode(uint32_t operation) { return operation == kOperationRead ? 6 : 5; }
 
 // A request that cannot be framed unchanged is dropped; the host hears that
-// the transfer was refused instead of waiting for a completion.
-void ReportRefused() { PostMessageA(theApp.m_hWndHost, VEK_WM_COMM_HOST_NOTIFY, VEK_NOTIFY_TRANSFER_REFUSED, 0); }
+// the transfer was refused instead of waiting for a completion. It goes
+// through the dialog like the worker's notices, so it cannot overtake them.
+void ReportRefused(const CCommStatusDlg& dlg) { PostNotice(dlg, VEK_NOTIFY_TRANSFER_REFUSED); }
 
 void QueueShortTransfer(CCommStatusDlg& dlg, const TransferRequest& request, int32_t timeout)
 {
@@ -69,7 +71,7 @@ void QueueShortTransfer(CCommStatusDlg& dlg, const TransferRequest& request, int
     const bool wide = IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
     const auto frames = BuildShortTransferFrames(request, twoByteAddress, wide);
     if (!frames) {
-        ReportRefused();
+        ReportRefused(dlg);
         return;
     }
     for (size_t i = 0; i < frames->size(); ++i) {
@@ -86,7 +88,7 @@ void QueueLongTransfer(CCommStatusDlg& dlg, const uint8_t* record, const Transfe
 {
     const auto frame = BuildLongTransferFrame(dlg.m_nLinkMode, request);
     if (!frame) {
-        ReportRefused();
+        ReportRefused(dlg);
         return;
     }
     uint32_t flags = Read32(record, VEK_POOL_FLAGS);

@@ -55,6 +55,10 @@ public:
     uint32_t m_dwFlags = 0;
     uint8_t m_byReply = 0;
     int32_t m_bClearRx = 0;
+    // Kept in memory only: how often the panel asked to re-open the session
+    // for this transfer, and whether this step is such a re-open.
+    int32_t m_nReopens = 0;
+    int32_t m_bReopen = 0;
 };
 
 } // namespace vek

@@ -2,6 +2,7 @@
 
 #include "dialog/CCommStatusDlg.h"
 #include "link/BuildLinkFrame.h"
+#include "link/LineLoss.h"
 #include "link/RequestQueue.h"
 #include "link/RestartAnswering.h"
 #include "link/SessionState.h"
@@ -36,7 +37,11 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
 {
     CSingleLock lock(g_csQueue);
     if (g_bOnline) {
-        Append(Command(EscapeLine(modem), 0, CODE_NONE));
+        // Without an escape text, or with the modem back in command mode
+        // after the carrier went, the on-hook command is all it takes.
+        const bool commandMode = g_bModemInCommandMode.exchange(0) != 0 || g_bLineLost.exchange(0) != 0;
+        if (!modem.m_strEscape.empty() && !commandMode)
+            Append(Command(EscapeLine(modem), 0, CODE_NONE));
         if (code == VEK_NOTIFY_ANSWER_READY)
             AppendHangUpAndCallBack(dlg, modem);
         else

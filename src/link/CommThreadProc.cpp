@@ -3,9 +3,11 @@
 #include "dialog/CCommStatusDlg.h"
 #include "link/CallStep.h"
 #include "link/IdentifyStep.h"
+#include "link/LineLoss.h"
 #include "link/ModemStep.h"
 #include "link/PacketStep.h"
 #include "link/RequestQueue.h"
+#include "link/RxSilenceTimer.h"
 #include "link/SessionState.h"
 #include "link/SimpleSteps.h"
 #include "modem/ParseModemResponse.h"
@@ -27,6 +29,8 @@ std::unique_ptr<CPool> TakeStep() { return QueueTakeHead(); }
 
 void PrepareStep(const CPool& step)
 {
+    // The last step's silence timer must not act on this step's events.
+    CancelRxSilenceTimer();
     if (step.m_bClearRx) {
         CSingleLock lock(g_csReceive);
         g_strModemResponse.clear();
@@ -75,6 +79,8 @@ bool WorkerPass(CCommStatusDlg& dlg)
     const WakeReason wake = WaitForWork();
     if (WaitForEvent(g_evStop, 0) != WaitResult::Timeout)
         return false;
+    if (std::unique_ptr<CPool> none; EndCallIfLineLost(dlg, none))
+        return true;
     IdleWatch(dlg, wake);
     std::unique_ptr<CPool> step = TakeStep();
     if (!step)

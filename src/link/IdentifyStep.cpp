@@ -3,6 +3,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/HostBlock.h"
 #include "frame/HostPanelRecord.h"
+#include "link/LineLoss.h"
 #include "link/ParseIdentification.h"
 #include "link/QueueSessionOpen.h"
 #include "link/ReceiveState.h"
@@ -112,6 +113,8 @@ void RunIdentifyStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
     if (!pcLink)
         StartRxSilenceTimer(kIdentifySilenceMs);
     const bool silenceTimedOut = WaitForEvent(g_evRxSilence, half) == WaitResult::Timeout;
+    if (EndCallIfLineLost(dlg, step))
+        return;
 
     std::vector<uint8_t> reply;
     {

@@ -27,7 +27,7 @@ void CountSilentTick(CCommStatusDlg& dlg, PanelRecordView record)
     if (idleDisconnectOn && g_nIdleCountdown == 0) {
         g_bIdleDisconnect = 1;
         PostMessageA(record.RecordWindow(), WM_COMMAND, VEK_CMD_IDLE_DISCONNECT, 0);
-    } else if (dlg.m_nLinkMode != 0) {
+    } else if (dlg.m_nLinkMode > 0) {
         QueueKeepAlive(dlg, false, false);
     }
     if (g_nKeepAliveCountdown == 0)
@@ -41,7 +41,7 @@ void IdleWatch(CCommStatusDlg& dlg, WakeReason wake)
     const PanelRecordView record(dlg.m_pPanelRecord);
     const bool online = g_bOnline != 0;
     if (!record.IsAttached()) {
-        if (online && dlg.m_nLinkMode != 0 && wake == WakeReason::TimedOut)
+        if (online && dlg.m_nLinkMode > 0 && wake == WakeReason::TimedOut)
             QueueKeepAlive(dlg, false, false);
         return;
     }

@@ -203,7 +203,11 @@ void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
     }
     if (WaitForEvent(g_evModemDone, Milliseconds(step->m_nTimeout)) != WaitResult::Timeout) {
         const int32_t result = g_nModemResult;
-        if (result == step->m_nExpect || step->m_nExpect == kExpectAny || step->m_nExpect == kExpectAnyThenIdentify)
+        // NO CARRIER to the escape: the modem is in command mode already, and
+        // the on-hook and reset that follow still have to run.
+        const bool escapedAlready = result == MODEM_RESULT_NO_CARRIER && IsEscapeStep(*step, dlg.CurrentModem());
+        if (result == step->m_nExpect || step->m_nExpect == kExpectAny || step->m_nExpect == kExpectAnyThenIdentify ||
+            escapedAlready)
             Succeed(dlg, std::move(step), result);
         else
             Fail(dlg, std::move(step));

@@ -4,6 +4,7 @@
 #include "frame/HostBlock.h"
 #include "frame/HostPanelRecord.h"
 #include "link/EvaluateReply.h"
+#include "link/LineLoss.h"
 #include "link/QueueHangUp.h"
 #include "link/QueueKeepAlive.h"
 #include "link/QueueSessionOpen.h"
@@ -23,7 +24,7 @@
 namespace vek {
 namespace {
 
-enum class Collected { Complete, Failed, NoAnswer };
+enum class Collected { Complete, Failed, NoAnswer, LineLost };
 
 constexpr int32_t kExpectSessionOpen = 0;
 constexpr int32_t kCodeSwitchTo1200 = 87;
@@ -102,6 +103,7 @@ bool WaitAfterResync(const CCommStatusDlg& dlg)
         ++g_nRetries;
         StartSilence(dlg);
         return true;
+    case WaitResult::Object2:
     case WaitResult::Timeout: break;
     }
     ReportPartial(dlg);
@@ -110,12 +112,17 @@ bool WaitAfterResync(const CCommStatusDlg& dlg)
 
 Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
 {
-    if (WaitForEvent(g_evBytesArrived, FirstByteWait()) == WaitResult::Timeout)
+    const bool firstByte = WaitForEvent(g_evBytesArrived, FirstByteWait()) != WaitResult::Timeout;
+    if (g_bLineLost)
+        return Collected::LineLost;
+    if (!firstByte)
         return Collected::NoAnswer;
     StartSilence(dlg);
     const uint32_t stepTimeout = step.m_nTimeout > 0 ? static_cast<uint32_t>(step.m_nTimeout) : 0;
     for (;;) {
         const WaitResult got = WaitForEither(g_evPacketComplete, g_evRxSilence, stepTimeout);
+        if (g_bLineLost)
+            return Collected::LineLost;
         if (got == WaitResult::Object0)
             return Collected::Complete;
         if (got == WaitResult::Timeout)
@@ -208,7 +215,9 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, HGLOBAL extra)
     g_bSlowMode = 0;
     g_bSlowNoticeSent = 0;
     const bool acknowledged = (step->m_dwFlags & REQ_EXPECT_ACK) != 0;
-    if (g_nEfficiency < 10 && !acknowledged) {
+    // A re-open the panel asked for is not a good exchange of the transfer
+    // that failed: it wins no point back.
+    if (g_nEfficiency < 10 && !acknowledged && !step->m_bReopen) {
         PostStepDone(dlg, VEK_NOTIFY_EXCHANGE_OK);
         ++g_nEfficiency;
     }
@@ -248,9 +257,11 @@ bool HandleReply(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step, WakeReason w
     switch (outcome) {
     case kReplyAccepted: Accept(dlg, std::move(step), extra); return true;
     case kReasonReopenSession:
-        if (g_nRetries >= kReopenRetries)
+        // Counted on the transfer: the re-open's own acknowledgement must not
+        // wipe the count, or the two frames would alternate for ever.
+        if (step->m_nReopens >= kReopenRetries)
             return false;
-        ++g_nRetries;
+        ++step->m_nReopens;
         RequeueAtHead(std::move(step));
         QueueSessionOpen(dlg, true);
         return true;
@@ -340,12 +351,14 @@ void FailPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
 void RunPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake)
 {
     const Collected got = CollectReply(dlg, *step);
+    if (got == Collected::LineLost && EndCallIfLineLost(dlg, step))
+        return;
     if (got == Collected::NoAnswer) {
         CountNoAnswer(dlg, wake);
         FailPacketStep(dlg, std::move(step));
         return;
     }
-    const bool failed = got == Collected::Failed || !HandleReply(dlg, step, wake);
+    const bool failed = got != Collected::Complete || !HandleReply(dlg, step, wake);
     PauseBetweenRequests(dlg);
     if (failed)
         FailPacketStep(dlg, std::move(step));

@@ -9,6 +9,10 @@ namespace vek {
 void QueueKeepAlive(CCommStatusDlg& dlg, bool noReply, bool atHead)
 {
     const ByteArray frame = BuildKeepAliveFrame(dlg.m_nLinkMode);
+    // No framing (link mode 0 or below): a step without bytes would only
+    // wait out its reply and count against a healthy line.
+    if (frame.empty())
+        return;
     CSingleLock lock(g_csQueue);
     if (!noReply)
         g_requestQueue.clear();

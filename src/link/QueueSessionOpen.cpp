@@ -18,6 +18,7 @@ void QueueSessionOpen(CCommStatusDlg& dlg, bool atHead)
         return;
     const int32_t code = atHead ? CODE_NONE : VEK_NOTIFY_SESSION_OPENED;
     auto step = std::make_unique<CPool>(frame, STEP_PACKET, 0, code, 1);
+    step->m_bReopen = atHead ? 1 : 0; // at the head only when the panel asked for it
     if (atHead)
         QueueInsertHead(std::move(step), true);
     else

@@ -1,5 +1,7 @@
 #include "link/SessionState.h"
 
+#include "link/LineLoss.h"
+
 namespace vek {
 
 void ResetWorkerCounters()
@@ -10,6 +12,7 @@ void ResetWorkerCounters()
     g_nHostNoResponses = 0;
     g_nIdleCountdown = 9999;
     g_nKeepAliveCountdown = 9999;
+    ClearLineLoss();
 }
 
 } // namespace vek

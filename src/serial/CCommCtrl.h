@@ -42,6 +42,8 @@ public:
     int16_t GetCommPort() const { return m_commPort; }
     void SetCommPort(int16_t port) { m_commPort = port; }
     bool GetDSRHolding() const;
+    // Carrier detect; a device without modem lines never holds it.
+    bool GetCDHolding() const { return m_device && m_device->IsOpen() && (m_device->ModemLines() & LINE_CD) != 0; }
     void SetDTREnable(bool on);
     bool GetDTREnable() const { return m_dtrEnable; }
     int16_t GetInBufferCount() const;

@@ -1,8 +1,11 @@
 // The control's events: status texts, and where received characters go.
 #include "dialog/CCommStatusDlg.h"
+#include "link/LineLoss.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/SessionState.h"
 #include "modem/ParseModemResponse.h"
+#include "platform/Clock.h"
 #include "serial/SerialDevice.h"
 
 namespace vek {
@@ -24,6 +27,30 @@ const char* StatusText(int16_t code)
 
 } // namespace
 
+void CCommStatusDlg::WatchReceived(const std::string& bytes, bool atBoundary)
+{
+    if (!g_bOnline) {
+        m_noCarrierWatch.Reset();
+        return;
+    }
+    if (bytes.empty())
+        return;
+    const std::span<const uint8_t> view(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (m_noCarrierWatch.Feed(view, atBoundary, NowMs()))
+        SignalLineLost();
+}
+
+void CCommStatusDlg::WatchLineEvent(int16_t code)
+{
+    if (!g_bOnline)
+        return;
+    const bool carrierDropped = code == COMM_EV_CD && !m_commCtrl.GetCDHolding();
+    // A vanished device reports one last DSR change.
+    const bool deviceGone = code == COMM_EV_DSR && m_commCtrl.IsDeviceGone();
+    if (carrierDropped || deviceGone)
+        SignalLineLost();
+}
+
 void CCommStatusDlg::OnCommEvent()
 {
     const int16_t code = m_commCtrl.GetCommEvent();
@@ -41,15 +68,18 @@ void CCommStatusDlg::OnCommEvent()
             CSingleLock lock(g_csReceive);
             m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
             const std::string bytes = m_commCtrl.GetInput();
+            WatchReceived(bytes, g_rxBuffer.Empty());
             if (!bytes.empty())
                 FeedPacketBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
                                 CurrentScanRules(*this));
         } else {
-            // A complete packet still waits for the worker: surplus.
+            // A complete packet still waits for the worker: surplus, though
+            // it may still tell that the line has gone.
             m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
-            (void)m_commCtrl.GetInput();
+            WatchReceived(m_commCtrl.GetInput(), true);
         }
     }
+    WatchLineEvent(code);
     if (const char* text = StatusText(code))
         m_strStatus = text;
 }

@@ -64,7 +64,8 @@ protected:
     size_t HostNotices(WPARAM code)
     {
         size_t n = 0;
-        for (const Message& m : h.HostWindow().Drain(VEK_WM_COMM_HOST_NOTIFY))
+        // Refusals travel as the worker's notices do, through the dialog.
+        for (const Message& m : h.DialogWindow().Drain(1025))
             n += m.wParam == code;
         return n;
     }

@@ -3,6 +3,7 @@
 // timer reports silence at once.
 #include "link/IdentifyStep.h"
 #include "link/CallStep.h"
+#include "link/LineLoss.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
@@ -197,17 +198,37 @@ protected:
 
 TEST_F(CallStepTest, EndingAnOnlineSessionEscapesHangsUpAndResets)
 {
-    g_bOnline = 1;
-    const uint64_t before = NowMs();
-    RunCall(100);
-    EXPECT_GE(NowMs() - before, 1000u); // the panel's moment after the hang-up frame
-    EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{
-                                 {1, 0, 100, Text("+++")},
-                                 {1, 0, 8, Text("ATH0\r")},
-                                 {1, 0, 9, Text("ATZ\r")},
-                                 {6, 0, 89, {}},
-                             }));
-    EXPECT_EQ(g_bOnline, 0);
+    const std::vector<QueuedStep> onHookAndReset = {
+        {1, 0, 8, Text("ATH0\r")}, {1, 0, 9, Text("ATZ\r")}, {6, 0, 89, {}}};
+    struct Row {
+        const char* what;
+        std::string escape;
+        int32_t commandMode;
+        bool escapes;
+    };
+    const Row rows[] = {
+        {"with an escape text", "+++", 0, true},
+        // An empty escape would wait for an OK that never comes, and its
+        // failure would drop the on-hook and the reset.
+        {"without an escape text", "", 0, false},
+        {"with the modem back in command mode", "+++", 1, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        QueueClear();
+        modem().m_strEscape = row.escape;
+        g_bModemInCommandMode = row.commandMode;
+        g_bOnline = 1;
+        const uint64_t before = NowMs();
+        RunCall(100);
+        EXPECT_GE(NowMs() - before, 1000u); // the panel's moment after the hang-up frame
+        std::vector<QueuedStep> expected = onHookAndReset;
+        if (row.escapes)
+            expected.insert(expected.begin(), {1, 0, 100, Text("+++")});
+        EXPECT_EQ(QueuedSteps(), expected);
+        EXPECT_EQ(g_bOnline, 0);
+        EXPECT_EQ(g_bModemInCommandMode, 0);
+    }
 }
 
 TEST_F(CallStepTest, AnswerModeScriptHangsUpAndWaitsForTheCallBack)

@@ -7,6 +7,7 @@
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
+#include "link/Sum8.h"
 #include "support/FrameBytes.h"
 #include "support/LinkTestSupport.h"
 
@@ -135,19 +136,39 @@ TEST_F(PacketStepTest, ReadHandsOverExactlyThePanelsBytesAndAGoodExchangeRaisesE
     EXPECT_EQ(g_nEfficiency, 9);
 }
 
-TEST_F(PacketStepTest, ReopenIsTriedFourTimesThenTheStepFails)
+TEST_F(PacketStepTest, PanelThatAlwaysAsksForAReopenEndsTheLinkInsteadOfLoopingForEver)
 {
+    // The panel acknowledges every session-open frame and answers the
+    // transfer with reason 2, again and again.
     const Bytes reopen = WithCrc({0x00, 0x04, 0x51, 0x02});
+    g_nEfficiency = 9; // an accepted re-open must not win a point back
+    std::unique_ptr<CPool> transfer = Step(kAck, 0, 5);
     for (int i = 1; i <= 4; ++i) {
-        Run(Step(kAck, 0, 5), reopen);
-        EXPECT_EQ(g_nRetries, i);
+        Run(std::move(transfer), reopen);
         auto sessionOpen = QueueTakeHead();
+        ASSERT_NE(sessionOpen, nullptr);
         EXPECT_EQ(sessionOpen->m_data[2], 0x22);
-        EXPECT_NE(QueueTakeHead(), nullptr);
+        transfer = QueueTakeHead();
+        ASSERT_NE(transfer, nullptr);
+        EXPECT_EQ(transfer->m_nReopens, i);
+        Run(std::move(sessionOpen), kAck);
+        EXPECT_EQ(QueueCount(), 0u);
     }
-    Run(Step(kAck, 0, 5), reopen);
-    EXPECT_EQ(Notices(), (Posts{{91, 0}}));
-    EXPECT_EQ(g_nRetries, 0);
+    EXPECT_EQ(Done(), Posts{}); // no 92 for the re-opens
+    EXPECT_EQ(g_nEfficiency, 9);
+    // From the fifth reason 2 on, each try is a failed exchange.
+    for (int efficiency = 8; efficiency >= 0; --efficiency) {
+        Run(std::move(transfer), reopen);
+        EXPECT_EQ(g_nEfficiency, efficiency);
+        transfer = QueueTakeHead();
+        ASSERT_NE(transfer, nullptr);
+        EXPECT_EQ(transfer->m_data, kAck) << "sent again, not re-opened";
+        EXPECT_EQ(QueueCount(), 0u);
+    }
+    EXPECT_EQ(Notices(), Posts(9, {91, 0}));
+    Run(std::move(transfer), reopen);
+    EXPECT_EQ(Notices(), (Posts{{27, 0}}));
+    EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{4, 0, 100, {}}}));
 }
 
 TEST_F(PacketStepTest, TenFailuresSpendTheEfficiencyAndTheEleventhEndsTheLink)
@@ -241,6 +262,52 @@ TEST_F(PacketStepTest, FailingReadAtEfficiencyEightIsSplitInTwo)
     EXPECT_EQ(second.m_nCode, 6);
     EXPECT_EQ(first.m_dwFlags, REQ_REPLY_CMD);
     EXPECT_EQ(second.m_dwFlags, REQ_REPLY_CMD | REQ_SECOND_HALF);
+}
+
+TEST_F(PacketStepTest, SplitLaterFrameOfAShortCodeReadKeepsWhatTheEarlierFramesBrought)
+{
+    // 13 bytes at 0x10 go as 8 at 0x10, 4 at 0x18 and 1 at 0x1C; the second
+    // frame gets no answer and is split into two reads of 2.
+    h.Dlg().m_nLinkMode = 3;
+    Bytes memory;
+    for (uint8_t i = 0; i < 13; ++i)
+        memory.push_back(static_cast<uint8_t>(0x40 + i));
+    const auto reply = [&memory](uint8_t code, size_t from, size_t n) {
+        Bytes r{code};
+        r.insert(r.end(), memory.begin() + static_cast<std::ptrdiff_t>(from),
+                 memory.begin() + static_cast<std::ptrdiff_t>(from + n));
+        r.push_back(Sum8(r));
+        return r;
+    };
+    Run(Step({0xB0, 0x10, 0xC0}, 5, 100, 'u'), reply(0xB0, 0, 8));
+    g_nEfficiency = 9;
+    Run(Step({0xA0, 0x18, 0xB8}, 0, 100, 'u'), {});
+    EXPECT_EQ(QueuedSteps(),
+              (std::vector<QueuedStep>{{2, 0, 100, {0x90, 0x18, 0xA8}}, {2, 0, 100, {0x90, 0x1A, 0xAA}}}));
+    Run(QueueTakeHead(), reply(0x90, 8, 2));
+    Run(QueueTakeHead(), reply(0x90, 10, 2));
+    Run(Step({0x80, 0x1C, 0x9C}, 0, 6, 'u'), reply(0x80, 12, 1));
+    const auto done = Done();
+    ASSERT_EQ(done.size(), 3u);
+    EXPECT_EQ(done[2].first, 6u);
+    EXPECT_EQ(TakeBlock(done[2].second), memory);
+}
+
+TEST_F(PacketStepTest, SplitReplyCommandTransferHandsTheHostEveryByteInOrder)
+{
+    g_nEfficiency = 9;
+    auto step = Step(kRead9, 5, 6, 'u', REQ_REPLY_CMD);
+    step->m_byReply = 0x72;
+    Run(std::move(step), {}); // no answer: split into 4 at 0x0100 and 5 at 0x0104
+    ASSERT_EQ(QueueCount(), 2u);
+    Run(QueueTakeHead(), WithCrc({0x00, 0x07, 0x72, 1, 2, 3, 4}));
+    Run(QueueTakeHead(), WithCrc({0x00, 0x08, 0x72, 5, 6, 7, 8, 9}));
+    const auto done = Done();
+    ASSERT_EQ(done.size(), 3u);
+    EXPECT_EQ(done[0], (std::pair<WPARAM, LPARAM>{92, 0}));
+    EXPECT_EQ(done[1], (std::pair<WPARAM, LPARAM>{92, 0}));
+    EXPECT_EQ(done[2].first, 6u);
+    EXPECT_EQ(TakeBlock(done[2].second), (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}));
 }
 
 TEST_F(PacketStepTest, SplitRulesForWritesShortCodesAndWhatCannotBeSplit)

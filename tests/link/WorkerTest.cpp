@@ -1,6 +1,7 @@
 // The worker's main loop driven pass by pass on the test's thread, with a
 // manual clock so that pauses and 9000 ms ticks cost nothing.
 #include "link/CommThreadProc.h"
+#include "link/QueueKeepAlive.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
@@ -266,6 +267,20 @@ TEST_F(IdleWatchTest, WithoutRecordATickQueuesOneKeepAliveAndEmptiesTheQueue)
     EXPECT_EQ(g_requestQueue.front()->m_nType, STEP_PACKET);
     EXPECT_EQ(g_requestQueue.front()->m_nExpect, 4);
     EXPECT_FALSE(g_evQueue.IsSet());
+}
+
+TEST_F(IdleWatchTest, NoKeepAliveStepWithoutFraming)
+{
+    // Link mode 0 or below (a record value of 0x8000 or more) has no frame:
+    // an empty step would only wait out a reply and count against the line.
+    for (int32_t mode : {0, -1, -32768}) {
+        h.Dlg().m_nLinkMode = mode;
+        QueueAppend(Notify(1), false);
+        IdleWatch(h.Dlg(), WakeReason::TimedOut);
+        QueueKeepAlive(h.Dlg(), true, true);
+        EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{6, 0, 1, {}}})) << mode;
+        QueueClear();
+    }
 }
 
 TEST_F(IdleWatchTest, WithoutRecordAWakeQueuesNothing)

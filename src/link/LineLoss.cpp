@@ -1,0 +1,70 @@
+#include "link/LineLoss.h"
+
+#include "dialog/CCommStatusDlg.h"
+#include "link/RequestQueue.h"
+#include "link/SessionState.h"
+#include "link/WorkerNotify.h"
+#include "vek_comm2.h"
+
+#include <algorithm>
+
+namespace vek {
+namespace {
+
+bool IsTeardown(const CPool* step)
+{
+    return step != nullptr && (step->m_nType == STEP_CALL || step->m_nType == STEP_DEFER_CALL);
+}
+
+// The caller holds g_csQueue.
+bool TeardownUnderWay(const CPool* inHand)
+{
+    return IsTeardown(inHand) ||
+           std::any_of(g_requestQueue.begin(), g_requestQueue.end(), [](const auto& s) { return IsTeardown(s.get()); });
+}
+
+} // namespace
+
+void SignalLineLost()
+{
+    g_bLineLost = 1;
+    // The worker waits for the first byte, for silence, or for work.
+    g_evBytesArrived.Set();
+    g_evRxSilence.Set();
+    g_evQueue.Set();
+}
+
+void ClearLineLoss()
+{
+    g_bLineLost = 0;
+    g_bModemInCommandMode = 0;
+}
+
+bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
+{
+    if (!g_bLineLost.exchange(0) || !g_bOnline)
+        return false;
+    CSingleLock lock(g_csQueue);
+    g_bModemInCommandMode = 1;
+    if (TeardownUnderWay(step.get()))
+        return false;
+    const int32_t callCode = step && step->m_nCode == VEK_NOTIFY_INCOMING_IDENTIFIED ? step->m_nCode : CODE_NONE;
+    step.reset();
+    g_nRetries = 0;
+    PostNotice(dlg, g_bSessionUp ? VEK_NOTIFY_LINK_LOST : VEK_NOTIFY_NO_IDENTIFICATION);
+    g_requestQueue.clear();
+    if (dlg.m_commCtrl.IsDeviceGone()) {
+        // Nothing can be sent any more: report the line down and reset.
+        g_bOnline = 0;
+        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
+        PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
+        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_END_OF_CALL, 1), true);
+        return true;
+    }
+    auto end = std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, callCode, 1);
+    end->m_nTimeout = 0; // the panel is gone: no moment to wait for it
+    QueueAppend(std::move(end), true);
+    return true;
+}
+
+} // namespace vek

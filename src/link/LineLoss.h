@@ -1,0 +1,34 @@
+// A line that is certainly gone ends the call at once instead of after the
+// no-answer counting: the carrier dropped on a device with modem lines, the
+// modem said "NO CARRIER" between frames, or the device itself went away.
+// The receive handler signals it; the worker acts on it in one place.
+#pragma once
+
+#include "link/CPool.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace vek {
+
+class CCommStatusDlg;
+
+// Set by the receive handler during an online call; taken by the worker.
+inline std::atomic<int32_t> g_bLineLost{0};
+// The modem went back to command mode by itself: no escape before on-hook.
+inline std::atomic<int32_t> g_bModemInCommandMode{0};
+
+// Marks the line lost and wakes whatever the worker waits for.
+void SignalLineLost();
+// Both flags back to a fresh call.
+void ClearLineLoss();
+
+// Worker: when the line was signalled lost during an online call, reports
+// 27 (18 before the panel identified itself), drops the step in hand and
+// everything queued, and queues the end of the call without an escape.
+// Returns true when it ended the call; then the step is gone. A call already
+// being ended only learns that the modem is back in command mode.
+bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step);
+
+} // namespace vek
