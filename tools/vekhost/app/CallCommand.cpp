@@ -43,8 +43,7 @@ ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPla
     out.Line(out.Paint(answer ? "vekhost answer: " : "vekhost call: ", Style::Bold) + Describe(plan, line));
     MapPort(out, line, plan.modem.port);
 
-    const auto timeout = std::chrono::milliseconds(static_cast<int64_t>(global.timeoutSeconds * 1000));
-    HostSession session(out, {timeout, global.verbose, trace.Path()});
+    HostSession session(out, {TimeoutOf(global), plan.transferSettings.chunk, global.verbose, trace.Path()});
     CallFlow flow(session, plan);
     Transfers transfers(session, plan.transferSettings);
     const ExitCode code = RunCallPlan(flow, transfers, answer);

@@ -92,7 +92,7 @@ ExitCode CallFlow::StartModem()
     out.Line(out.Paint("Resetting the modem on COM" + std::to_string(m_plan.modem.port), Style::Bold));
     if (VEKComm2_CommInit() != 1)
         return Refused("VEKComm2_CommInit");
-    const WaitResult ready = m_session.WaitFor({VEK_NOTIFY_MODEM_READY});
+    const WaitResult ready = m_session.WaitFor(WaitKind::ModemReady, {VEK_NOTIFY_MODEM_READY});
     if (!ready.Ok())
         return Fail(ready, "the modem to be ready");
     return ExitCode::Ok;
@@ -108,7 +108,7 @@ ExitCode CallFlow::PlaceCall()
     if (VEKComm2_PanelInit(m_record.data(), panel.openCode.c_str(), panel.idCode.c_str(), 1) != 1)
         return Refused("VEKComm2_PanelInit");
     // A panel that asks for answer mode calls back and is identified then.
-    const WaitResult identified = m_session.WaitFor({VEK_NOTIFY_IDENTIFIED});
+    const WaitResult identified = m_session.WaitFor(WaitKind::Identification, {VEK_NOTIFY_IDENTIFIED});
     if (!identified.Ok())
         return Fail(identified, "the panel's identification");
     return OpenSession();
@@ -116,7 +116,7 @@ ExitCode CallFlow::PlaceCall()
 
 ExitCode CallFlow::OpenSession()
 {
-    const WaitResult opened = m_session.WaitFor({VEK_NOTIFY_SESSION_OPENED});
+    const WaitResult opened = m_session.WaitFor(WaitKind::SessionOpen, {VEK_NOTIFY_SESSION_OPENED});
     if (!opened.Ok())
         return Fail(opened, "the panel session to open");
     return ExitCode::Ok;
@@ -130,8 +130,8 @@ ExitCode CallFlow::AnswerCall()
         return Refused("VEKComm2_PanelInit");
     // A caller that does not identify itself is hung up on by the library,
     // which then answers again: keep waiting.
-    const WaitResult incoming =
-        m_session.WaitFor({VEK_NOTIFY_INCOMING_IDENTIFIED}, {VEK_NOTIFY_PORT_UNAVAILABLE, VEK_NOTIFY_MODEM_FAILED});
+    const WaitResult incoming = m_session.WaitFor(WaitKind::IncomingCall, {VEK_NOTIFY_INCOMING_IDENTIFIED},
+                                                  {VEK_NOTIFY_PORT_UNAVAILABLE, VEK_NOTIFY_MODEM_FAILED});
     if (!incoming.Ok())
         return Fail(incoming, "a panel to call in");
     m_callStart = ConnectedAt(m_session).value_or(incoming.note.ms);
@@ -172,7 +172,8 @@ ExitCode CallFlow::HangUp()
         VEKComm2_HangUp(0, 0);
     // Link lost is how a forced hang-up goes: only the modem can fail here.
     for (const int code : {VEK_NOTIFY_ON_HOOK, VEK_NOTIFY_MODEM_READY}) {
-        const WaitResult result = m_session.WaitFor({code}, {VEK_NOTIFY_MODEM_FAILED, VEK_NOTIFY_PORT_UNAVAILABLE});
+        const WaitResult result =
+            m_session.WaitFor(WaitKind::HangUp, {code}, {VEK_NOTIFY_MODEM_FAILED, VEK_NOTIFY_PORT_UNAVAILABLE});
         if (!result.Ok()) {
             m_callEnd = m_session.ElapsedMs();
             return m_session.Report(result, code == VEK_NOTIFY_ON_HOOK ? "the line to go on hook" : "the modem reset");

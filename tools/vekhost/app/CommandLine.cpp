@@ -17,7 +17,8 @@ namespace vekhost {
 namespace {
 
 constexpr const char* kGlobalNote =
-    "Before or after the subcommand: --timeout SECONDS bounds every wait (default 30),\n"
+    "Before or after the subcommand: --timeout SECONDS bounds every wait (default: as long as the library\n"
+    "may take to report by itself, so its own verdict comes first; waiting for a call in has no bound),\n"
     "--verbose prints the library's trace as it happens.\n";
 
 constexpr const char* kCallExamples =
@@ -257,7 +258,7 @@ int Main(int argc, char** argv)
     app.add_option("--timeout", global.timeoutSeconds, "seconds any single wait may take")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.1, 86400.0))
-        ->capture_default_str();
+        ->default_str("the library's own limits");
     app.add_flag("-v,--verbose", global.verbose, "print every line of the library's trace as it happens");
 
     DemoOptions demo;

@@ -6,15 +6,24 @@
 
 #include "vekhost/ExitCodes.h"
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vekhost {
 
 struct GlobalOptions {
-    double timeoutSeconds = 30;
+    double timeoutSeconds = 0; // 0: each wait as long as the library may take
     bool verbose = false;
 };
+
+inline std::optional<std::chrono::milliseconds> TimeoutOf(const GlobalOptions& global)
+{
+    if (global.timeoutSeconds <= 0)
+        return std::nullopt;
+    return std::chrono::milliseconds(static_cast<int64_t>(global.timeoutSeconds * 1000));
+}
 
 struct DemoOptions {
     int port = 9;

@@ -114,8 +114,7 @@ ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
     PrintHeader(out, sim.SlavePath(), options.port, trace);
 
     const CallPlan plan = DemoPlan(options.port);
-    const auto timeout = std::chrono::milliseconds(static_cast<int64_t>(global.timeoutSeconds * 1000));
-    HostSession session(out, {timeout, global.verbose, trace.Path()});
+    HostSession session(out, {TimeoutOf(global), plan.transferSettings.chunk, global.verbose, trace.Path()});
     CallFlow flow(session, plan);
     Transfers transfers(session, plan.transferSettings);
     ExitCode code = RunCallPlan(flow, transfers, false);

@@ -25,10 +25,15 @@ constexpr int kQuietMs = 250;
 constexpr auto kSettleLimit = 6s;
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signal{0};
 // The session whose library may call the host back; one at a time.
 HostSession* g_current = nullptr;
 
-void OnInterrupt(int) { g_interrupted = true; }
+void OnInterrupt(int signal)
+{
+    g_signal = signal;
+    g_interrupted = true;
+}
 
 bool Contains(std::initializer_list<int> codes, int code)
 {
@@ -74,6 +79,8 @@ void InstallInterruptHandler()
 }
 
 bool Interrupted() { return g_interrupted.load(); }
+
+ExitCode InterruptExit() { return g_signal.load() == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted; }
 
 void ReportIdleRequest(int what, int arg)
 {
@@ -185,17 +192,26 @@ void HostSession::PrintNote(const Note& note)
     m_console.Line(head + m_console.Paint(name, StyleOf(note.code)) + detail);
 }
 
-WaitResult HostSession::WaitFor(std::initializer_list<int> wanted) { return Wait(wanted, nullptr); }
-
-WaitResult HostSession::WaitFor(std::initializer_list<int> wanted, std::initializer_list<int> failures)
+WaitResult HostSession::WaitFor(WaitKind kind, std::initializer_list<int> wanted)
 {
-    const std::vector<int> list(failures);
-    return Wait(wanted, &list);
+    return Wait(kind, wanted, nullptr);
 }
 
-WaitResult HostSession::Wait(std::initializer_list<int> wanted, const std::vector<int>* failures)
+WaitResult HostSession::WaitFor(WaitKind kind, std::initializer_list<int> wanted, std::initializer_list<int> failures)
 {
-    const auto deadline = Clock::now() + m_options.timeout;
+    const std::vector<int> list(failures);
+    return Wait(kind, wanted, &list);
+}
+
+std::optional<std::chrono::milliseconds> HostSession::Bound(WaitKind kind) const
+{
+    return m_options.timeout ? m_options.timeout : LibraryBound(kind, m_options.chunk);
+}
+
+WaitResult HostSession::Wait(WaitKind kind, std::initializer_list<int> wanted, const std::vector<int>* failures)
+{
+    m_lastBound = Bound(kind);
+    const auto deadline = m_lastBound ? Clock::now() + *m_lastBound : Clock::time_point::max();
     for (;;) {
         while (m_cursor < m_notes.size()) {
             const Note& note = m_notes[m_cursor++];
@@ -229,8 +245,9 @@ ExitCode HostSession::Report(const WaitResult& result, std::string_view waitingF
         break;
     }
     case WaitOutcome::TimedOut: {
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_options.timeout).count();
-        m_console.Error("timed out after " + std::to_string(seconds) + " s waiting for " + what + " (--timeout)");
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_lastBound.value_or(0ms)).count();
+        m_console.Error("timed out after " + std::to_string(seconds) + " s waiting for " + what +
+                        (m_options.timeout ? " (--timeout)" : " (longer than the library takes to report by itself)"));
         break;
     }
     case WaitOutcome::Interrupted: m_console.Error("interrupted while waiting for " + what); break;
@@ -239,7 +256,7 @@ ExitCode HostSession::Report(const WaitResult& result, std::string_view waitingF
     if (result.outcome == WaitOutcome::TimedOut)
         return ExitCode::TimedOut;
     if (result.outcome == WaitOutcome::Interrupted)
-        return ExitCode::Interrupted;
+        return InterruptExit();
     return ExitCodeForNotification(result.note.code);
 }
 
@@ -253,7 +270,9 @@ void HostSession::EndCall()
     // A panel that stopped answering would hold up the hang-up frame.
     const bool panelAnswers =
         why.outcome == WaitOutcome::Failed || (why.outcome == WaitOutcome::Interrupted && m_sessionOpen);
-    m_console.Line(m_console.Paint("Putting the line back on hook", Style::Bold));
+    // A second signal ends the program at once (the handler resets itself).
+    m_console.Line(m_console.Paint("Putting the line back on hook", Style::Bold) +
+                   (Interrupted() ? "; Ctrl-C again to leave now" : "; Ctrl-C to leave now"));
     if (libraryEnds) {
         // The library is already hanging up.
     } else if (m_online && !panelAnswers) {
@@ -261,13 +280,17 @@ void HostSession::EndCall()
     } else {
         VEKComm2_HangUp(0, 0);
     }
-    DrainQuietly(m_options.timeout, VEK_NOTIFY_MODEM_READY);
+    DrainQuietly(Bound(WaitKind::HangUp).value_or(60s), VEK_NOTIFY_MODEM_READY);
 }
 
 void HostSession::DrainQuietly(std::chrono::milliseconds limit, int until)
 {
     const auto deadline = Clock::now() + limit;
+    const bool wasInterrupted = Interrupted();
     while (Clock::now() < deadline) {
+        // The first signal during the hang-up means: leave now.
+        if (!wasInterrupted && Interrupted())
+            return;
         for (; m_cursor < m_notes.size(); ++m_cursor) {
             const int code = m_notes[m_cursor].code;
             // The modem will not answer again: stop waiting for it.

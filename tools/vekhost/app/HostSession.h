@@ -7,6 +7,7 @@
 #include "vekhost/ExitCodes.h"
 #include "vekhost/StatusLine.h"
 #include "vekhost/TraceReader.h"
+#include "vekhost/WaitBounds.h"
 
 #include "vek_host.h"
 
@@ -34,7 +35,10 @@ struct WaitResult {
 };
 
 struct SessionOptions {
-    std::chrono::milliseconds timeout{30000};
+    // --timeout: bounds every wait; without it each wait lasts as long as
+    // the library may take to report by itself.
+    std::optional<std::chrono::milliseconds> timeout;
+    uint32_t chunk = 64;
     bool verbose = false;
     std::string tracePath;
 };
@@ -53,8 +57,8 @@ public:
 
     // Pumps until one of the wanted codes arrives; a failure code ends the
     // wait first unless failures is given (then only those do).
-    WaitResult WaitFor(std::initializer_list<int> wanted);
-    WaitResult WaitFor(std::initializer_list<int> wanted, std::initializer_list<int> failures);
+    WaitResult WaitFor(WaitKind kind, std::initializer_list<int> wanted);
+    WaitResult WaitFor(WaitKind kind, std::initializer_list<int> wanted, std::initializer_list<int> failures);
     // The exit code for a wait that did not get what it wanted.
     ExitCode Report(const WaitResult& result, std::string_view waitingFor);
 
@@ -81,7 +85,8 @@ private:
     static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void OnNotification(int code, LPARAM lParam);
     void PrintNote(const Note& note);
-    WaitResult Wait(std::initializer_list<int> wanted, const std::vector<int>* failures);
+    WaitResult Wait(WaitKind kind, std::initializer_list<int> wanted, const std::vector<int>* failures);
+    std::optional<std::chrono::milliseconds> Bound(WaitKind kind) const;
     bool Pump(int ms);
     void DrainQuietly(std::chrono::milliseconds limit, int until);
 
@@ -96,6 +101,7 @@ private:
     bool m_idleDisconnect = false;
     int m_lineSpeed = 0;
     std::optional<WaitResult> m_lastFailure;
+    std::optional<std::chrono::milliseconds> m_lastBound;
     std::vector<Note> m_notes;
     size_t m_cursor = 0;
     Efficiency m_efficiency;
@@ -108,8 +114,11 @@ private:
 // Called by the host's VEKOnlineReqProcess: the line is idle.
 void ReportIdleRequest(int what, int arg);
 
-// Ctrl-C asks the running wait to stop; a second one ends the program.
+// Ctrl-C (or SIGTERM) asks the running wait to stop; a second one ends the
+// program.
 void InstallInterruptHandler();
 bool Interrupted();
+// 130 after Ctrl-C, 143 after SIGTERM.
+ExitCode InterruptExit();
 
 } // namespace vekhost

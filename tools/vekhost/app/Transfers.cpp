@@ -90,7 +90,7 @@ ReadOutcome Transfers::Read(uint32_t address, uint32_t count)
     m_lastQuarter = 0;
     for (const Chunk& chunk : SplitIntoChunks(static_cast<uint16_t>(address), count, m_settings.chunk)) {
         Queue({TransferKind::Read, chunk.address, chunk.count, m_settings.readCommand}, {});
-        const WaitResult result = m_session.WaitFor({VEK_NOTIFY_READ_DONE});
+        const WaitResult result = m_session.WaitFor(WaitKind::Transfer, {VEK_NOTIFY_READ_DONE});
         if (!result.Ok()) {
             outcome.code = m_session.Report(result, "the data read at " + Hex16(chunk.address));
             break;
@@ -120,7 +120,7 @@ ExitCode Transfers::Write(uint32_t address, std::span<const uint8_t> bytes)
     for (const Chunk& chunk : SplitIntoChunks(static_cast<uint16_t>(address), count, m_settings.chunk)) {
         Queue({TransferKind::Write, chunk.address, chunk.count, m_settings.writeCommand},
               bytes.subspan(chunk.offset, chunk.count));
-        const WaitResult result = m_session.WaitFor({VEK_NOTIFY_WRITE_DONE});
+        const WaitResult result = m_session.WaitFor(WaitKind::Transfer, {VEK_NOTIFY_WRITE_DONE});
         if (!result.Ok()) {
             m_session.SetActivity({});
             return m_session.Report(result, "the write at " + Hex16(chunk.address) + " to be accepted");

@@ -30,6 +30,7 @@ constexpr std::array kExitCodes{
     ExitCodeInfo{ShortRead, "the panel returned fewer bytes than asked"},
     ExitCodeInfo{TimedOut, "timed out waiting"},
     ExitCodeInfo{Interrupted, "interrupted (Ctrl-C)"},
+    ExitCodeInfo{Terminated, "terminated (SIGTERM)"},
 };
 
 struct FailureExit {

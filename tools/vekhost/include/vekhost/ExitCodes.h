@@ -27,6 +27,7 @@ enum class ExitCode : int {
     ShortRead = 98,
     TimedOut = 124,
     Interrupted = 130,
+    Terminated = 143,
 };
 
 struct ExitCodeInfo {
