@@ -73,5 +73,39 @@ TEST(ToolVekhostE2ETest, LinkModeThreeCommandsThatCarryNothingAreUsageErrors)
     }
 }
 
+TEST(ToolVekhostE2ETest, FailuresNameWhatThePanelSaidWithTheLibrarysCode)
+{
+    struct Case {
+        const char* name;
+        void (*setUp)(panelsim::Options&);
+        int exitCode;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"wrong open code",
+         [](panelsim::Options& o) {
+             o.panel.openCode = {0x99, 0x99};
+         },
+         94, "open code refused (panel reason 4) [library: link lost (27)]"},
+        {"wrong type",
+         [](panelsim::Options& o) {
+             o.panel.ident.type = 7;
+             o.panel.ident.version = 3;
+         },
+         26, "panel reported type 7 version 3 (02 02 02 block), expected type 19 version 2 [library: wrong type (26)]"},
+        {"busy", [](panelsim::Options& o) { o.modem.numbers["5551234"].outcome = panelsim::DialOutcome::Busy; }, 11,
+         "the modem answered the dial with BUSY [library: busy (11)]"},
+    };
+    for (const Case& c : cases) {
+        panelsim::Options options = QuickPanel(2);
+        c.setUp(options);
+        Line line(options);
+        ASSERT_TRUE(line.started) << line.simulator.Error();
+        const ToolRun run = RunTool(ToolPath("vekhost"), CallArgs({"--read", "0x10:4"}), {line.ComVariable()});
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.out << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.name << "\n" << run.err;
+    }
+}
+
 } // namespace
 } // namespace vektest

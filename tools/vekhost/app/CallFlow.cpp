@@ -80,6 +80,7 @@ ExitCode CallFlow::StartLibrary()
     PanelSettings panel = WithModemSpeed(m_plan.panel, m_plan.modem.speed);
     panel.recordWindow = m_session.Window();
     m_record = BuildPanelRecord(panel);
+    m_session.SetPanel(panel.linkMode, panel.type, panel.version);
     return ExitCode::Ok;
 }
 
@@ -90,6 +91,7 @@ ExitCode CallFlow::StartModem()
         return ExitCode::Ok;
     Console& out = m_session.Out();
     out.Line(out.Paint("Resetting the modem on COM" + std::to_string(m_plan.modem.port), Style::Bold));
+    m_session.BeginStage(CallStage::ModemReady);
     if (VEKComm2_CommInit() != 1)
         return Refused("VEKComm2_CommInit");
     const WaitResult ready = m_session.WaitFor(WaitKind::ModemReady, {VEK_NOTIFY_MODEM_READY});
@@ -105,6 +107,7 @@ ExitCode CallFlow::PlaceCall()
     out.Line(out.Paint(m_plan.modem.pcLink ? "Polling the panel on the direct link" : "Calling " + panel.phone,
                        Style::Bold));
     m_callStart = m_session.ElapsedMs();
+    m_session.BeginStage(CallStage::Dial);
     if (VEKComm2_PanelInit(m_record.data(), panel.openCode.c_str(), panel.idCode.c_str(), 1) != 1)
         return Refused("VEKComm2_PanelInit");
     // A panel that asks for answer mode calls back and is identified then.
@@ -116,6 +119,8 @@ ExitCode CallFlow::PlaceCall()
 
 ExitCode CallFlow::OpenSession()
 {
+    // The refusal of an open code can come before code 90 is pumped.
+    m_session.BeginStage(CallStage::SessionOpen, true);
     const WaitResult opened = m_session.WaitFor(WaitKind::SessionOpen, {VEK_NOTIFY_SESSION_OPENED});
     if (!opened.Ok())
         return Fail(opened, "the panel session to open");
@@ -126,6 +131,7 @@ ExitCode CallFlow::AnswerCall()
 {
     Console& out = m_session.Out();
     out.Line(out.Paint("Waiting for a panel to call in on COM" + std::to_string(m_plan.modem.port), Style::Bold));
+    m_session.BeginStage(CallStage::Answer);
     if (VEKComm2_PanelInit(nullptr, "", "", 2) != 1)
         return Refused("VEKComm2_PanelInit");
     // A caller that does not identify itself is hung up on by the library,
@@ -166,6 +172,7 @@ ExitCode CallFlow::HangUp()
 {
     Console& out = m_session.Out();
     out.Line(out.Paint(m_plan.forceHangUp ? "Hanging up at once (abort pattern)" : "Hanging up", Style::Bold));
+    m_session.BeginStage(CallStage::HangUp);
     if (m_plan.forceHangUp)
         VEKComm2_ForceHangUp();
     else

@@ -178,7 +178,13 @@ void HostSession::PrintNote(const Note& note)
         if (!note.block.empty())
             detail = "reply of " + std::to_string(note.block.size()) + " bytes";
         break;
-    case VEK_NOTIFY_IDENTIFIED: detail = "reply " + HexBytes(TrimReply(note.block), 16); break;
+    case VEK_NOTIFY_IDENTIFIED: {
+        const std::vector<uint8_t> reply = TrimReply(note.block);
+        if (const auto ident = FindIdentification(reply))
+            detail = "type " + std::to_string(ident->type) + " version " + std::to_string(ident->version) + ", ";
+        detail += "reply " + HexBytes(reply, 16);
+        break;
+    }
     case VEK_NOTIFY_INCOMING_IDENTIFIED: detail = DescribeIdentification(DecodeIdentification(note.block)); break;
     case VEK_NOTIFY_EXCHANGE_FAILED:
     case VEK_NOTIFY_EXCHANGE_OK: detail = "efficiency " + std::to_string(m_efficiency.Value()) + "/10"; break;
@@ -231,15 +237,44 @@ WaitResult HostSession::Wait(WaitKind kind, std::initializer_list<int> wanted, c
     }
 }
 
+void HostSession::SetPanel(int linkMode, int expectedType, int expectedVersion)
+{
+    m_linkMode = linkMode;
+    m_expectedType = expectedType;
+    m_expectedVersion = expectedVersion;
+}
+
+void HostSession::BeginStage(CallStage stage, bool keepReceived)
+{
+    PollTrace();
+    m_stage = stage;
+    if (!keepReceived)
+        m_stageMark = m_trace.size();
+}
+
+std::vector<uint8_t> HostSession::ReceivedSinceStage() const
+{
+    std::vector<uint8_t> bytes;
+    for (size_t i = std::min(m_stageMark, m_trace.size()); i < m_trace.size(); ++i)
+        if (m_trace[i].kind == TraceKind::Received)
+            bytes.insert(bytes.end(), m_trace[i].bytes.begin(), m_trace[i].bytes.end());
+    return bytes;
+}
+
 ExitCode HostSession::Report(const WaitResult& result, std::string_view waitingFor)
 {
     const std::string what(waitingFor);
+    Cause cause;
     switch (result.outcome) {
     case WaitOutcome::Arrived: return ExitCode::Ok;
     case WaitOutcome::Failed: {
         const int code = result.note.code;
-        std::string text = NotificationName(code) + " (" + std::to_string(code) + ") while waiting for " + what;
-        if (const std::string_view hint = FailureHint(code); !hint.empty())
+        PollTrace();
+        cause = ExplainFailure({code, m_stage, m_linkMode, m_expectedType, m_expectedVersion, ReceivedSinceStage()});
+        const std::string library = NotificationName(code) + " (" + std::to_string(code) + ")";
+        std::string text =
+            cause.text.empty() ? library + " while waiting for " + what : cause.text + " [library: " + library + "]";
+        if (const std::string_view hint = FailureHint(code); !hint.empty() && cause.text.empty())
             text += "\n         " + std::string(hint);
         m_console.Error(text);
         break;
@@ -257,6 +292,8 @@ ExitCode HostSession::Report(const WaitResult& result, std::string_view waitingF
         return ExitCode::TimedOut;
     if (result.outcome == WaitOutcome::Interrupted)
         return InterruptExit();
+    if (cause.openCodeRefused)
+        return ExitCode::OpenCodeRefused;
     return ExitCodeForNotification(result.note.code);
 }
 

@@ -3,6 +3,7 @@
 // Everything here runs on the thread that called VEKComm2_Init.
 #pragma once
 
+#include "vekhost/Causes.h"
 #include "vekhost/Console.h"
 #include "vekhost/ExitCodes.h"
 #include "vekhost/StatusLine.h"
@@ -59,6 +60,10 @@ public:
     // wait first unless failures is given (then only those do).
     WaitResult WaitFor(WaitKind kind, std::initializer_list<int> wanted);
     WaitResult WaitFor(WaitKind kind, std::initializer_list<int> wanted, std::initializer_list<int> failures);
+    // What the call is doing now and the panel it talks to: a failure is
+    // explained from the bytes received since the stage began.
+    void SetPanel(int linkMode, int expectedType, int expectedVersion);
+    void BeginStage(CallStage stage, bool keepReceived = false);
     // The exit code for a wait that did not get what it wanted.
     ExitCode Report(const WaitResult& result, std::string_view waitingFor);
 
@@ -89,6 +94,7 @@ private:
     std::optional<std::chrono::milliseconds> Bound(WaitKind kind) const;
     bool Pump(int ms);
     void DrainQuietly(std::chrono::milliseconds limit, int until);
+    std::vector<uint8_t> ReceivedSinceStage() const;
 
     Console& m_console;
     SessionOptions m_options;
@@ -102,6 +108,11 @@ private:
     int m_lineSpeed = 0;
     std::optional<WaitResult> m_lastFailure;
     std::optional<std::chrono::milliseconds> m_lastBound;
+    CallStage m_stage = CallStage::ModemReady;
+    size_t m_stageMark = 0;
+    int m_linkMode = 2;
+    int m_expectedType = 0;
+    int m_expectedVersion = 0;
     std::vector<Note> m_notes;
     size_t m_cursor = 0;
     Efficiency m_efficiency;

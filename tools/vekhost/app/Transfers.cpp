@@ -89,6 +89,7 @@ ReadOutcome Transfers::Read(uint32_t address, uint32_t count)
     ReadOutcome outcome;
     m_lastQuarter = 0;
     for (const Chunk& chunk : SplitIntoChunks(static_cast<uint16_t>(address), count, m_settings.chunk)) {
+        m_session.BeginStage(CallStage::Transfer);
         Queue({TransferKind::Read, chunk.address, chunk.count, m_settings.readCommand}, {});
         const WaitResult result = m_session.WaitFor(WaitKind::Transfer, {VEK_NOTIFY_READ_DONE});
         if (!result.Ok()) {
@@ -118,6 +119,7 @@ ExitCode Transfers::Write(uint32_t address, std::span<const uint8_t> bytes)
     const auto count = static_cast<uint32_t>(bytes.size());
     m_lastQuarter = 0;
     for (const Chunk& chunk : SplitIntoChunks(static_cast<uint16_t>(address), count, m_settings.chunk)) {
+        m_session.BeginStage(CallStage::Transfer);
         Queue({TransferKind::Write, chunk.address, chunk.count, m_settings.writeCommand},
               bytes.subspan(chunk.offset, chunk.count));
         const WaitResult result = m_session.WaitFor(WaitKind::Transfer, {VEK_NOTIFY_WRITE_DONE});

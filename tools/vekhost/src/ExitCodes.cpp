@@ -26,6 +26,7 @@ constexpr std::array kExitCodes{
     ExitCodeInfo{WrongType, "the panel is of another type"},
     ExitCodeInfo{LinkLost, "the link was lost"},
     ExitCodeInfo{ModemFailed, "a modem command failed"},
+    ExitCodeInfo{OpenCodeRefused, "the panel refused the open code"},
     ExitCodeInfo{TransferRefused, "the panel refused a transfer"},
     ExitCodeInfo{ShortRead, "the panel returned fewer bytes than asked"},
     ExitCodeInfo{TimedOut, "timed out waiting"},

@@ -23,6 +23,7 @@ enum class ExitCode : int {
     WrongType = 26,
     LinkLost = 27,
     ModemFailed = 28,
+    OpenCodeRefused = 94,
     TransferRefused = 97,
     ShortRead = 98,
     TimedOut = 124,
