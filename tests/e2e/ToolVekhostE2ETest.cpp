@@ -107,5 +107,27 @@ TEST(ToolVekhostE2ETest, FailuresNameWhatThePanelSaidWithTheLibrarysCode)
     }
 }
 
+TEST(ToolVekhostE2ETest, APortThatCannotBeOpenedSaysWhyAndShowsNoSpeed)
+{
+    struct Case {
+        const char* device;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"/nonexistent/ttyX", "COM1 (/nonexistent/ttyX) cannot be opened: No such file or directory"},
+        {"/dev/null", "COM1 (/dev/null) cannot be opened: not a terminal device"},
+        {"/tmp", "COM1 (/tmp) cannot be opened: a directory, not a serial device"},
+    };
+    for (const Case& c : cases) {
+        // The command line wins over the environment, and says so.
+        const ToolRun run =
+            RunTool(ToolPath("vekhost"), CallArgs({"--device", c.device, "--read", "0x10:4"}), {"VEK_COM1=/dev/ttyS0"});
+        EXPECT_EQ(run.exitCode, 20) << c.device << "\n" << run.out << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("wins over VEK_COM1=/dev/ttyS0"), std::string::npos) << run.err;
+        EXPECT_NE(run.out.find("line        0 bytes sent"), std::string::npos) << run.out;
+    }
+}
+
 } // namespace
 } // namespace vektest

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
+
 #include <cstdlib>
 #include <sys/file.h>
 #include <unistd.h>
@@ -140,18 +142,68 @@ TEST(VekhostPortListTest, DefaultComNumbers)
     EXPECT_EQ(DefaultComPort("/dev/ttyS"), 0);
 }
 
-TEST(VekhostPortListTest, APortLockedByAnotherProgramIsBusy)
+TEST(VekhostPortListTest, APortLockedByAnotherProgramIsBusyAndNamesTheHolder)
+{
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string path = ::ttyname(slave);
+    EXPECT_EQ(CheckPort(path).state, PortState::Free);
+    ASSERT_EQ(::flock(slave, LOCK_EX), 0);
+    const PortCheck locked = CheckPort(path);
+    EXPECT_EQ(locked.state, PortState::Busy);
+    EXPECT_EQ(locked.detail, "locked by process " + std::to_string(::getpid()));
+    ::close(slave);
+    ::close(master);
+    EXPECT_EQ(PortStateName(PortState::Busy), "busy");
+}
+
+TEST(VekhostPortListTest, WhatIsNoSerialDeviceSaysWhatItIs)
 {
     char path[] = "/tmp/vekhost-port-test-XXXXXX";
     const int fd = ::mkstemp(path);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(CheckPort(path).state, PortState::Free);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    EXPECT_EQ(CheckPort(path).state, PortState::Busy);
     ::close(fd);
+    struct Case {
+        std::string device;
+        PortState state;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {path, PortState::NotATerminal, "a regular file, not a serial device"},
+        {"/tmp", PortState::NotATerminal, "a directory, not a serial device"},
+        {"/dev/null", PortState::NotATerminal, "not a terminal device (Inappropriate ioctl for device)"},
+        {"/nonexistent/ttyX", PortState::Missing, "No such file or directory (no such device)"},
+    };
+    for (const Case& c : cases) {
+        const PortCheck check = CheckPort(c.device);
+        EXPECT_EQ(check.state, c.state) << c.device;
+        EXPECT_EQ(check.detail, c.detail) << c.device;
+    }
     ::unlink(path);
-    EXPECT_EQ(CheckPort(path).state, PortState::Missing);
-    EXPECT_EQ(PortStateName(PortState::Busy), "busy");
+    EXPECT_EQ(PortStateName(PortState::NotATerminal), "not a tty");
+}
+
+TEST(VekhostPortListTest, LockHoldersFromProcLocks)
+{
+    const std::string locks = "1: POSIX  ADVISORY  WRITE 812 00:1a:1234 0 EOF\n"
+                              "2: FLOCK  ADVISORY  WRITE 4321 00:18:7 0 EOF\n"
+                              "2: -> FLOCK  ADVISORY  WRITE 99 00:18:7 0 EOF\n"
+                              "3: FLOCK  ADVISORY  WRITE 555 fd:01:7 0 EOF\n";
+    EXPECT_EQ(LockHolder(locks, 0x00, 0x18, 7), 4321);
+    EXPECT_EQ(LockHolder(locks, 0x00, 0x1a, 1234), 812);
+    EXPECT_EQ(LockHolder(locks, 0xfd, 0x01, 7), 555);
+    EXPECT_FALSE(LockHolder(locks, 0x00, 0x18, 8).has_value());
+    EXPECT_FALSE(LockHolder("garbage\n\n", 0, 0, 0).has_value());
+}
+
+TEST(VekhostPortListTest, CommandLineDeviceWinsOverTheEnvironment)
+{
+    ::setenv("VEK_COM77", "/dev/from-env", 1);
+    EXPECT_EQ(DeviceForPort(77, "/dev/given"), "/dev/given");
+    EXPECT_EQ(DeviceForPort(77, ""), "/dev/from-env");
+    ::unsetenv("VEK_COM77");
+    EXPECT_EQ(DeviceForPort(77, ""), "/dev/ttyS76");
 }
 
 } // namespace

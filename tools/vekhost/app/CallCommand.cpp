@@ -19,10 +19,14 @@ void MapPort(Console& out, const LineOptions& line, int port)
         VekSetDataFolder(line.dataFolder.c_str());
     if (line.device.empty())
         return;
-    VekSetPortDevice(port, line.device.c_str());
+    // The command line wins: the library would take the environment first.
     const std::string variable = "VEK_COM" + std::to_string(port);
-    if (const char* env = std::getenv(variable.c_str()); env != nullptr && line.device != env)
-        out.Line(out.Paint("note: " + variable + "=" + env + " in the environment wins over --device", Style::Bad));
+    if (const char* env = std::getenv(variable.c_str()); env != nullptr) {
+        if (line.device != env)
+            out.Error("note: --device " + line.device + " wins over " + variable + "=" + env + " from the environment");
+        ::unsetenv(variable.c_str());
+    }
+    VekSetPortDevice(port, line.device.c_str());
 }
 
 std::string Describe(const CallPlan& plan, const LineOptions& line)
@@ -54,7 +58,8 @@ ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPla
     SummaryFacts facts;
     facts.code = code;
     facts.callMs = flow.CallMs();
-    facts.lineSpeed = session.LineSpeed();
+    // A port that never opened has no line speed to show.
+    facts.lineSpeed = session.PortOpened() ? session.LineSpeed() : 0;
     facts.transfers = transfers.Totals();
     if (!trace.Owned() && !trace.Path().empty())
         facts.extra.emplace_back("trace", trace.Path());

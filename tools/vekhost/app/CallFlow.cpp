@@ -3,6 +3,7 @@
 #include "vekhost/HexDump.h"
 #include "vekhost/Identification.h"
 #include "vekhost/Notifications.h"
+#include "vekhost/PortList.h"
 
 #include "vek_comm2.h"
 
@@ -44,21 +45,33 @@ CallFlow::CallFlow(HostSession& session, const CallPlan& plan) : m_session(sessi
 
 ExitCode CallFlow::Fail(const WaitResult& result, std::string_view waitingFor)
 {
-    const ExitCode code = m_session.Report(result, waitingFor);
+    const bool portFailed = result.outcome == WaitOutcome::Failed && result.note.code == VEK_NOTIFY_PORT_UNAVAILABLE;
+    const ExitCode code = portFailed ? PortFailed() : m_session.Report(result, waitingFor);
     m_session.EndCall();
     m_callEnd = m_session.ElapsedMs();
     return code;
+}
+
+// The port could not be had: say why, as vekhost ports does.
+ExitCode CallFlow::PortFailed()
+{
+    const std::string device = DeviceForPort(m_plan.modem.port, m_plan.device);
+    const PortCheck check = CheckPort(device);
+    const std::string reason = check.state == PortState::Free
+                                   ? "it can be opened now, but the library could not set it up (--verbose shows "
+                                     "the trace)"
+                                   : check.detail;
+    m_session.Out().Error("COM" + std::to_string(m_plan.modem.port) + " (" + device + ") cannot be opened: " + reason +
+                          " [library: port unavailable (20)]");
+    return ExitCode::PortUnavailable;
 }
 
 // An export said no at once: the port could not be had, or no modem.
 ExitCode CallFlow::Refused(const char* call)
 {
     m_session.Settle(std::chrono::milliseconds(100)); // 20 is posted, not yet pumped
-    if (PortUnavailableSeen(m_session)) {
-        m_session.Out().Error("COM" + std::to_string(m_plan.modem.port) +
-                              " cannot be opened (see vekhost ports; --device maps the port)");
-        return ExitCode::PortUnavailable;
-    }
+    if (PortUnavailableSeen(m_session))
+        return PortFailed();
     m_session.Out().Error(std::string(call) + " failed");
     return ExitCode::LibraryStart;
 }

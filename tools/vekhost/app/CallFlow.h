@@ -23,6 +23,7 @@ struct CallPlan {
     PanelSettings panel;
     std::vector<TransferArgument> transfers;
     TransferSettings transferSettings;
+    std::string device; // --device; empty: the environment or the default
     bool forceHangUp = false;
     bool showTraffic = false;
 };
@@ -45,6 +46,7 @@ public:
 private:
     ExitCode Fail(const WaitResult& result, std::string_view waitingFor);
     ExitCode Refused(const char* call);
+    ExitCode PortFailed();
     ExitCode OpenSession();
 
     HostSession& m_session;

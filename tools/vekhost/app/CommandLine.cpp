@@ -235,6 +235,7 @@ std::string CompletePlan(CallCommandLine& c, bool answer)
         return "no number to dial: give --phone (or phone = in --panel), or --pc-link";
     if (answer && c.plan.modem.pcLink)
         return "a direct PC link cannot answer calls";
+    c.plan.device = c.line.device;
     if (std::string error = ReadTransfers(c); !error.empty())
         return error;
     return ShapeForLinkMode(c);

@@ -103,6 +103,14 @@ HostSession::HostSession(Console& console, SessionOptions options)
 
 HostSession::~HostSession() { Stop(); }
 
+bool HostSession::PortOpened() const
+{
+    return std::any_of(m_notes.begin(), m_notes.end(), [](const Note& note) {
+        return note.code == VEK_NOTIFY_MODEM_READY || note.code == VEK_NOTIFY_CONNECTED ||
+               note.code == VEK_NOTIFY_IDENTIFIED || note.code == VEK_NOTIFY_INCOMING_IDENTIFIED;
+    });
+}
+
 uint64_t HostSession::ElapsedMs() const
 {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());

@@ -84,6 +84,8 @@ public:
     uint64_t ElapsedMs() const;
     // The line speed the library last reported.
     int LineSpeed() const { return m_lineSpeed; }
+    // The modem answered or a call connected: the port was open.
+    bool PortOpened() const;
     void PollTrace();
 
 private:

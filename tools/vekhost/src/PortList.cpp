@@ -4,12 +4,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <linux/serial.h>
+#include <sstream>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace vekhost {
@@ -90,24 +97,77 @@ std::vector<std::string> SerialDevices()
     return devices;
 }
 
+std::optional<long> LockHolder(std::string_view procLocks, unsigned long major, unsigned long minor,
+                               unsigned long inode)
+{
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; major and minor in hex.
+    std::istringstream lines{std::string(procLocks)};
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, where;
+        if (!(fields >> number >> kind))
+            continue;
+        if (kind == "->")
+            fields >> kind; // a waiting lock: "1: -> FLOCK ..."
+        if (!(fields >> mode >> access >> pid >> where))
+            continue;
+        unsigned long ma = 0, mi = 0, ino = 0;
+        if (std::sscanf(where.c_str(), "%lx:%lx:%lu", &ma, &mi, &ino) != 3)
+            continue;
+        if (ma == major && mi == minor && ino == inode)
+            return std::strtol(pid.c_str(), nullptr, 10);
+    }
+    return std::nullopt;
+}
+
+std::string DeviceForPort(int port, const std::string& given)
+{
+    if (!given.empty())
+        return given;
+    const std::string variable = std::string(kComVariable) + std::to_string(port);
+    if (const char* env = std::getenv(variable.c_str()); env != nullptr && *env != '\0')
+        return env;
+    return std::string(kDefaultStem) + std::to_string(port - 1);
+}
+
 PortCheck CheckPort(const std::string& device)
 {
+    struct stat info {};
+    if (::stat(device.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return {PortState::NotATerminal, "a directory, not a serial device"};
+        if (S_ISREG(info.st_mode))
+            return {PortState::NotATerminal, "a regular file, not a serial device"};
+    }
     const int fd = ::open(device.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
+        const std::string text = std::strerror(error);
         if (error == ENOENT)
-            return {PortState::Missing, "no such device"};
+            return {PortState::Missing, text + " (no such device)"};
         if (error == EACCES || error == EPERM)
-            return {PortState::NoAccess, "permission denied (try the dialout group)"};
+            return {PortState::NoAccess, text + " (try the dialout group)"};
         if (error == EBUSY)
-            return {PortState::Busy, "in use"};
-        return {PortState::Error, std::strerror(error)};
+            return {PortState::Busy, text};
+        return {PortState::Error, text};
     }
     PortCheck check{PortState::Free, "can be opened now"};
-    if (HasNoUart(fd, device))
+    termios settings{};
+    if (HasNoUart(fd, device)) {
         check = {PortState::NoHardware, "no UART behind it"};
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    } else if (::tcgetattr(fd, &settings) != 0) {
+        check = {PortState::NotATerminal, std::string("not a terminal device (") + std::strerror(errno) + ")"};
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         check = {PortState::Busy, "locked by another program"};
+        std::ifstream locks("/proc/locks");
+        std::stringstream text;
+        text << locks.rdbuf();
+        struct stat held {};
+        if (::fstat(fd, &held) == 0)
+            if (const auto pid = LockHolder(text.str(), major(held.st_dev), minor(held.st_dev), held.st_ino))
+                check.detail = "locked by process " + std::to_string(*pid);
+    }
     ::close(fd);
     return check;
 }
@@ -120,6 +180,7 @@ std::string_view PortStateName(PortState state)
     case PortState::NoAccess: return "no access";
     case PortState::NoHardware: return "no hardware";
     case PortState::Missing: return "missing";
+    case PortState::NotATerminal: return "not a tty";
     case PortState::Error: return "error";
     }
     return "error";

@@ -2,6 +2,7 @@
 // them.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,16 +22,25 @@ int DefaultComPort(std::string_view device);
 // The devices under /dev that look like serial ports, sorted by name.
 std::vector<std::string> SerialDevices();
 
-enum class PortState { Free, Busy, NoAccess, NoHardware, Missing, Error };
+enum class PortState { Free, Busy, NoAccess, NoHardware, Missing, NotATerminal, Error };
 
 struct PortCheck {
     PortState state;
     std::string detail;
 };
 
-// Opens the device without waiting and without taking it as the
-// controlling terminal, tries the exclusive lock the library takes, closes.
+// Opens the device as the library does (without waiting, without taking it
+// as the controlling terminal), tries the exclusive lock the library takes
+// and the terminal settings it needs, closes. The detail names the reason:
+// the system's error text, what the path is when it is no terminal, the
+// process holding the lock.
 PortCheck CheckPort(const std::string& device);
+// The process that holds a lock on the file, from a /proc/locks text.
+std::optional<long> LockHolder(std::string_view procLocks, unsigned long major, unsigned long minor,
+                               unsigned long inode);
+// The device the library opens for COMn: --device, else VEK_COM<n>, else
+// /dev/ttyS<n-1>.
+std::string DeviceForPort(int port, const std::string& given);
 std::string_view PortStateName(PortState state);
 
 } // namespace vekhost
