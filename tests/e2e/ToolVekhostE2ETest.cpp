@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace vektest {
 namespace {
 
@@ -127,6 +129,47 @@ TEST(ToolVekhostE2ETest, APortThatCannotBeOpenedSaysWhyAndShowsNoSpeed)
         EXPECT_NE(run.err.find("wins over VEK_COM1=/dev/ttyS0"), std::string::npos) << run.err;
         EXPECT_NE(run.out.find("line        0 bytes sent"), std::string::npos) << run.out;
     }
+}
+
+TEST(ToolVekhostE2ETest, ReadsGoToStandardOutputAndFailuresKeepWhatWasRead)
+{
+    panelsim::Options options = QuickPanel(2);
+    // The second 64-byte piece of the read below is refused.
+    options.panel.refusals.push_back({7, -1, true, 0x0140, 0x01FF});
+    Line line(options);
+    ASSERT_TRUE(line.started) << line.simulator.Error();
+    Bytes pattern(128);
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<uint8_t>(i * 3 + 1);
+    line.simulator.WriteMemory(0x0100, pattern);
+
+    const ToolRun whole = RunTool(ToolPath("vekhost"), CallArgs({"--read", "0x0100:16=-"}), {line.ComVariable()});
+    EXPECT_EQ(whole.exitCode, 0) << whole.err;
+    EXPECT_EQ(whole.out, std::string(pattern.begin(), pattern.begin() + 16));
+    EXPECT_NE(whole.err.find("saved 16 bytes to standard output"), std::string::npos) << whole.err;
+
+    const std::string file = ::testing::TempDir() + "vekhost-partial.bin";
+    std::remove(file.c_str());
+    const ToolRun part = RunTool(ToolPath("vekhost"), CallArgs({"--read", "0x0100:128=" + file}), {line.ComVariable()});
+    EXPECT_EQ(part.exitCode, 97) << part.out << part.err;
+    EXPECT_NE(part.out.find("saved 64 of 128 bytes to " + file), std::string::npos) << part.out;
+    std::FILE* saved = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(saved, nullptr);
+    Bytes back(200);
+    back.resize(std::fread(back.data(), 1, back.size(), saved));
+    std::fclose(saved);
+    EXPECT_EQ(back, Bytes(pattern.begin(), pattern.begin() + 64));
+    std::remove(file.c_str());
+}
+
+TEST(ToolVekhostE2ETest, AReadFileThatCannotBeWrittenIsRefusedBeforeDialling)
+{
+    const ToolRun run = RunTool(ToolPath("vekhost"), CallArgs({"--read", "0:4=/nonexistent/folder/out.bin"}),
+                                {"VEK_COM1=/nonexistent"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--read: cannot create /nonexistent/folder/out.bin: No such file or directory"),
+              std::string::npos)
+        << run.err;
 }
 
 } // namespace

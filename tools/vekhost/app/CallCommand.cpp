@@ -41,7 +41,8 @@ std::string Describe(const CallPlan& plan, const LineOptions& line)
 
 ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan, bool answer)
 {
-    Console out = Console::ForTerminal();
+    // Raw bytes on standard output: every message goes to stderr.
+    Console out = Console::ForTerminal(ReadsToStandardOutput(plan.transfers));
     TraceFile trace;
     InstallInterruptHandler();
     out.Line(out.Paint(answer ? "vekhost answer: " : "vekhost call: ", Style::Bold) + Describe(plan, line));

@@ -124,7 +124,8 @@ void AddPanelOptions(CLI::App* app, CallCommandLine& c)
 void AddTransferOptions(CLI::App* app, CallCommandLine& c)
 {
     const std::string group = "Transfers (in the order given)";
-    c.reads = app->add_option("--read", c.readTexts, "read ADDR:COUNT, hex dump; ADDR:COUNT=FILE saves raw bytes")
+    c.reads = app->add_option("--read", c.readTexts,
+                              "read ADDR:COUNT, hex dump; ADDR:COUNT=FILE saves raw bytes (=- to standard output)")
                   ->type_name("ADDR:COUNT[=FILE]")
                   ->allow_extra_args(false)
                   ->group(group);
@@ -180,7 +181,9 @@ std::string ReadTransfers(CallCommandLine& c)
             return error;
         c.plan.transfers.push_back(std::move(argument));
     }
-    return LoadWriteFiles(c.plan.transfers);
+    if (std::string error = LoadWriteFiles(c.plan.transfers); !error.empty())
+        return error;
+    return CheckReadTargets(c.plan.transfers);
 }
 
 std::string ReadPanel(CallCommandLine& c)

@@ -47,6 +47,10 @@ void PrintSummary(Console& out, const HostSession& session, const SummaryFacts& 
                       static_cast<unsigned long long>(t.bytesRead), static_cast<unsigned long long>(t.bytesWritten));
         Row(out, "transfers", text);
     }
+    for (const SavedRead& s : t.saved)
+        Row(out, "saved",
+            std::to_string(s.bytes) + (s.bytes < s.asked ? " of " + std::to_string(s.asked) : std::string()) +
+                " bytes to " + s.where);
     const TraceTotals& line = session.Totals();
     std::snprintf(text, sizeof text, "%llu bytes sent, %llu bytes received", static_cast<unsigned long long>(line.sent),
                   static_cast<unsigned long long>(line.received));

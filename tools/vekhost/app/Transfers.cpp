@@ -6,6 +6,7 @@
 #include "vek_comm2.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -34,6 +35,8 @@ HGLOBAL CopyToBlock(std::span<const uint8_t> bytes, size_t size)
 
 bool SaveFile(const std::string& path, std::span<const uint8_t> bytes)
 {
+    if (path == kStandardOutput)
+        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
@@ -149,21 +152,25 @@ ExitCode Transfers::RunRead(const TransferArgument& item, bool& saveFailed)
     Console& out = m_session.Out();
     out.Line(out.Paint("Reading " + std::to_string(item.count) + " bytes at " + Hex16(item.address), Style::Bold));
     const ReadOutcome read = Read(item.address, item.count);
-    if (read.code != ExitCode::Ok)
+    // What was read before a failure or Ctrl-C is kept all the same.
+    const bool partial = read.code != ExitCode::Ok;
+    if (partial && read.data.empty())
         return read.code;
     if (item.file.empty()) {
         for (const std::string& line : HexDumpLines(item.address, read.data))
             out.Line("  " + line);
-        return ExitCode::Ok;
+        return read.code;
     }
-    // The call is fine: go on with the other transfers.
     if (!SaveFile(item.file, read.data)) {
-        out.Error("cannot write " + item.file);
+        out.Error("cannot write " + item.file + ": " + std::strerror(errno));
         saveFailed = true;
-        return ExitCode::Ok;
+        return read.code; // the call itself is fine: go on
     }
-    out.Line("  saved " + std::to_string(read.data.size()) + " bytes to " + item.file);
-    return ExitCode::Ok;
+    const std::string where = item.file == kStandardOutput ? "standard output" : item.file;
+    out.Line("  saved " + std::to_string(read.data.size()) + (partial ? " of " + std::to_string(item.count) : "") +
+             " bytes to " + where + (partial ? " (the read did not finish)" : ""));
+    m_totals.saved.push_back({where, read.data.size(), item.count});
+    return read.code;
 }
 
 ExitCode Transfers::Run(std::span<const TransferArgument> items)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace vekhost {
@@ -20,10 +21,17 @@ struct TransferSettings {
     uint32_t chunk = 64;
 };
 
+struct SavedRead {
+    std::string where;
+    size_t bytes = 0;
+    uint32_t asked = 0;
+};
+
 struct TransferTotals {
     int transfers = 0;
     uint64_t bytesRead = 0;
     uint64_t bytesWritten = 0;
+    std::vector<SavedRead> saved;
 };
 
 struct ReadOutcome {

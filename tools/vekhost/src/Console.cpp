@@ -36,12 +36,13 @@ Console::Console(std::FILE* out, std::FILE* err, bool live, bool colour)
 {
 }
 
-Console Console::ForTerminal()
+Console Console::ForTerminal(bool logToStderr)
 {
-    const bool tty = ::isatty(STDOUT_FILENO) != 0;
+    std::FILE* out = logToStderr ? stderr : stdout;
+    const bool tty = ::isatty(::fileno(out)) != 0;
     const char* noColour = std::getenv("NO_COLOR");
     const bool colour = tty && (noColour == nullptr || *noColour == '\0');
-    return Console(stdout, stderr, tty, colour);
+    return Console(out, stderr, tty, colour);
 }
 
 std::string Console::Paint(std::string_view text, Style style) const

@@ -2,7 +2,12 @@
 
 #include "vekhost/Numbers.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vekhost {
 namespace {
@@ -87,6 +92,54 @@ std::string CheckWriteData(const TransferArgument& argument)
     if (std::string error = CheckRange(argument.address, static_cast<uint32_t>(argument.bytes.size())); !error.empty())
         return "--write: " + error;
     return {};
+}
+
+namespace {
+
+std::string CheckWritable(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return "--read: " + path + " is a directory";
+        if (::access(path.c_str(), W_OK) != 0)
+            return "--read: cannot write " + path + ": " + std::strerror(errno);
+        return {};
+    }
+    if (errno != ENOENT)
+        return "--read: cannot write " + path + ": " + std::strerror(errno);
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::string folder = parent.empty() ? "." : parent.string();
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return "--read: cannot create " + path + ": " + std::strerror(errno);
+    return {};
+}
+
+} // namespace
+
+std::string CheckReadTargets(const std::vector<TransferArgument>& items)
+{
+    int toStandardOutput = 0;
+    for (const TransferArgument& item : items) {
+        if (item.kind != TransferKind::Read || item.file.empty())
+            continue;
+        if (item.file == kStandardOutput) {
+            if (++toStandardOutput > 1)
+                return "--read: only one read can go to standard output (=-)";
+            continue;
+        }
+        if (std::string error = CheckWritable(item.file); !error.empty())
+            return error;
+    }
+    return {};
+}
+
+bool ReadsToStandardOutput(const std::vector<TransferArgument>& items)
+{
+    for (const TransferArgument& item : items)
+        if (item.kind == TransferKind::Read && item.file == kStandardOutput)
+            return true;
+    return false;
 }
 
 } // namespace vekhost

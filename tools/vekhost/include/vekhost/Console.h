@@ -13,8 +13,9 @@ enum class Style { Plain, Bold, Dim, Good, Bad };
 class Console {
 public:
     Console(std::FILE* out, std::FILE* err, bool live, bool colour);
-    // A console for stdout and stderr that is live on a terminal.
-    static Console ForTerminal();
+    // A console for stdout and stderr that is live on a terminal; with
+    // logToStderr (stdout carries data) every line goes to stderr.
+    static Console ForTerminal(bool logToStderr = false);
 
     bool Live() const { return m_live; }
     std::string Paint(std::string_view text, Style style) const;

@@ -26,5 +26,11 @@ std::string ParseReadArgument(std::string_view text, TransferArgument& argument)
 std::string ParseWriteArgument(std::string_view text, TransferArgument& argument);
 // Checks that a write's data (now loaded) fits the memory.
 std::string CheckWriteData(const TransferArgument& argument);
+// "-" stands for standard output.
+constexpr std::string_view kStandardOutput = "-";
+// Before dialling: every read's file can be written (created or replaced)
+// without creating it yet; an error text naming the file, or empty.
+std::string CheckReadTargets(const std::vector<TransferArgument>& items);
+bool ReadsToStandardOutput(const std::vector<TransferArgument>& items);
 
 } // namespace vekhost
