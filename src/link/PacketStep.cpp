@@ -113,7 +113,8 @@ bool WaitAfterResync(const CCommStatusDlg& dlg)
 Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
 {
     const bool firstByte = WaitForEvent(g_evBytesArrived, FirstByteWait()) != WaitResult::Timeout;
-    if (g_bLineLost)
+    // A reply that came whole is still judged; the loss is taken next.
+    if (g_bLineLost && !g_evPacketComplete.IsSet())
         return Collected::LineLost;
     if (!firstByte)
         return Collected::NoAnswer;
@@ -121,7 +122,7 @@ Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
     const uint32_t stepTimeout = step.m_nTimeout > 0 ? static_cast<uint32_t>(step.m_nTimeout) : 0;
     for (;;) {
         const WaitResult got = WaitForEither(g_evPacketComplete, g_evRxSilence, stepTimeout);
-        if (g_bLineLost)
+        if (got != WaitResult::Object0 && g_bLineLost)
             return Collected::LineLost;
         if (got == WaitResult::Object0)
             return Collected::Complete;

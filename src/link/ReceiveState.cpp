@@ -33,11 +33,13 @@ ScanRules CurrentScanRules(const CCommStatusDlg& dlg)
     return rules;
 }
 
-void FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules)
+ScanVerdict FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules)
 {
     if (bytes.empty())
-        return;
-    Publish(g_rxBuffer.Receive(bytes, rules));
+        return {};
+    const ScanVerdict verdict = g_rxBuffer.Receive(bytes, rules);
+    Publish(verdict);
+    return verdict;
 }
 
 ScanVerdict RescanPacketBytes(const ScanRules& rules)

@@ -24,7 +24,7 @@ ScanRules CurrentScanRules(const CCommStatusDlg& dlg);
 
 // Appends received packet bytes, scans, and raises the scanner's events.
 // The caller holds g_csReceive.
-void FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules);
+ScanVerdict FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules);
 // Scans what is buffered again and raises the scanner's events. The caller
 // holds g_csReceive.
 ScanVerdict RescanPacketBytes(const ScanRules& rules);

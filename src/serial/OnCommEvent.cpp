@@ -68,10 +68,16 @@ void CCommStatusDlg::OnCommEvent()
             CSingleLock lock(g_csReceive);
             m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
             const std::string bytes = m_commCtrl.GetInput();
-            WatchReceived(bytes, g_rxBuffer.Empty());
-            if (!bytes.empty())
-                FeedPacketBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
-                                CurrentScanRules(*this));
+            const size_t before = g_rxBuffer.Size();
+            WatchReceived(bytes, before == 0);
+            const ScanVerdict verdict = FeedPacketBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
+                                                        CurrentScanRules(*this));
+            // A good frame is cut to its own length: what came behind it in
+            // the same arrival starts at a frame boundary.
+            const size_t frameEnd = g_rxBuffer.Size();
+            if (verdict.packetComplete && verdict.packetGood && !verdict.resynced && frameEnd >= before &&
+                frameEnd - before < bytes.size())
+                WatchReceived(bytes.substr(frameEnd - before), true);
         } else {
             // A complete packet still waits for the worker: surplus, though
             // it may still tell that the line has gone.

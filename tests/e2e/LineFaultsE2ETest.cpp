@@ -112,11 +112,11 @@ TEST_F(LineFaultsE2ETest, LineDropInMidCallEndsInLinkLostAndACleanReset)
     ASSERT_TRUE(PlaceCall()) << CodesText();
     AddPool('u', 0x52, kPatternAddress, {}, 16);
     ASSERT_TRUE(WaitFor(6)) << CodesText();
-    AddPool('u', 0x52, kPatternAddress, {}, 16); // the line is gone
-    ASSERT_TRUE(WaitFor(27, 90000ms)) << CodesText();
-    // The modem went back to commands with the carrier, so the escape gets
-    // no answer: after its retries the call is put down all the same.
-    ASSERT_TRUE(WaitFor(9, 60000ms)) << CodesText();
+    // The modem's NO CARRIER right behind the read's reply ends the call
+    // at once; the modem is in command mode already, so no escape follows.
+    ASSERT_TRUE(WaitFor(27, 5000ms)) << CodesText();
+    ASSERT_TRUE(WaitFor(9, 10000ms)) << CodesText();
+    EXPECT_EQ(Codes(), (std::vector<WPARAM>{9, 30, 23, 32, 90, 3, 6, 27, 8, 9}));
     EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg->m_commCtrl.GetPortOpen(); }));
 
     // Clean: the library starts over as on a fresh line.

@@ -107,6 +107,8 @@ TEST_F(LineLossTest, ReceiveHandlerSignalsOnlyWhatProvesTheLineGone)
         {"NO CARRIER between frames", true, "", false, [](ScriptedDevice& d) { d.Inject("\r\nNO CARRIER\r\n"); }, true},
         {"NO CARRIER behind a frame the worker has not taken", true, "", true,
          [](ScriptedDevice& d) { d.Inject("\r\nNO CARRIER\r\n"); }, true},
+        {"NO CARRIER in the same arrival as the frame before it", true, "", false,
+         [](ScriptedDevice& d) { d.Inject(std::string("\x00\x03\x50\xB7\xB4\r\nNO CARRIER\r\n", 19)); }, true},
         {"NO CARRIER inside a frame", true, std::string("\x00\x10\x52", 3), false,
          [](ScriptedDevice& d) { d.Inject("NO CARRIER\r\n"); }, false},
         {"NO CARRIER while no call is up", false, "", false, [](ScriptedDevice& d) { d.Inject("\r\nNO CARRIER\r\n"); },
@@ -154,6 +156,20 @@ TEST_F(LineLossTest, LostLineDuringATransferReports27ThenEndsWithoutEscape)
                              }));
     EXPECT_EQ(g_bOnline, 0);
     EXPECT_EQ(g_bLineLost, 0);
+}
+
+TEST_F(LineLossTest, ReplyThatCameWholeWithTheLossIsStillHandedOver)
+{
+    g_nCurrentStepType = STEP_PACKET;
+    FeedReply(h.Dlg(), WithCrc({0x00, 0x05, 0x52, 0xAA, 0xBB}));
+    SignalLineLost();
+    RunPacketStep(h.Dlg(), ReadStep(), WakeReason::Signalled);
+    const Posts done = Done();
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].first, 6u);
+    EXPECT_EQ(TakeBlock(done[0].second), (Bytes{0xAA, 0xBB}));
+    ASSERT_TRUE(WorkerPass(h.Dlg())); // then the loss
+    EXPECT_EQ(Notices(), (Posts{{27, 0}}));
 }
 
 TEST_F(LineLossTest, LostLineBeforeTheIdentificationReports18)
