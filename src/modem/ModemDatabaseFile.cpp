@@ -47,6 +47,11 @@ DatabaseLoad LoadModemDatabaseFile(CModemSettings& settings, const std::string& 
     return LoadModemDatabaseBytes(settings, bytes);
 }
 
+std::string DamagedDatabaseMessage(const std::string& path)
+{
+    return "The Archive File Has Been Damaged Please Reinstall (" + path + ")";
+}
+
 DatabaseLoad LoadModemDatabaseBytes(CModemSettings& settings, std::span<const uint8_t> bytes)
 {
     try {

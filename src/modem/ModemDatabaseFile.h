@@ -21,6 +21,9 @@ enum class DatabaseLoad {
 DatabaseLoad LoadModemDatabaseFile(CModemSettings& settings, const std::string& path);
 // Loads from bytes already in memory (throws nothing; Damaged on a format error).
 DatabaseLoad LoadModemDatabaseBytes(CModemSettings& settings, std::span<const uint8_t> bytes);
+// The message for a database file that is damaged: the fixed text, then
+// the file, so that the user knows which one to replace.
+std::string DamagedDatabaseMessage(const std::string& path);
 // The archive bytes of settings, in the file's layout.
 std::vector<uint8_t> StoreModemDatabase(const CModemSettings& settings);
 

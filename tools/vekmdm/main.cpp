@@ -3,8 +3,12 @@
 #include "modem/ModemDatabaseFile.h"
 #include "modem/ModemFields.h"
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,7 +22,9 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 
-void Usage()
+constexpr const char* kVersion = "vekmdm " VEK_TOOLS_VERSION;
+
+void Usage(std::FILE* to)
 {
     std::fputs("usage:\n"
                "  vekmdm show FILE                     print every definition and the indices\n"
@@ -26,20 +32,87 @@ void Usage()
                "  vekmdm add FILE                      append a copy of the built-in definition\n"
                "  vekmdm set FILE INDEX FIELD VALUE    change one field of definition INDEX\n"
                "  vekmdm set FILE outgoing|incoming VALUE\n"
-               "  vekmdm fields                        list the field names\n",
-               stderr);
+               "  vekmdm fields                        list the field names\n"
+               "  vekmdm --help | --version\n"
+               "Values the library cannot use are refused: ComPort 1 to 255, BaudRate and\n"
+               "LineBaudRate a line speed the port takes, strings no longer than the field of\n"
+               "the modem setup record, outgoing and incoming naming a definition (or -1).\n"
+               "Exit codes: 0 done, 1 the file could not be read or written, 2 usage or a\n"
+               "value refused.\n",
+               to);
 }
 
-// Loads FILE strictly: unlike the library, a missing file is an error here.
+// Line speeds the port can be set to.
+constexpr std::array<int32_t, 25> kSpeeds{50,    75,    110,    134,    150,    200,    300,    600,   1200,
+                                          1800,  2400,  4800,   9600,   14400,  19200,  28800,  38400, 56000,
+                                          57600, 76800, 115200, 230400, 460800, 921600, 1000000};
+
+struct TextLimit {
+    std::string_view field;
+    size_t longest; // the setup record's field, its terminator left out
+};
+
+constexpr std::array kTextLimits{
+    TextLimit{"m_strInit", 69},         TextLimit{"m_strInit2", 39},   TextLimit{"m_strInit3", 39},
+    TextLimit{"m_strReset", 7},         TextLimit{"m_strEscape", 7},   TextLimit{"m_strHangUp", 7},
+    TextLimit{"m_strPulseDial", 7},     TextLimit{"m_strToneDial", 7}, TextLimit{"m_strSpeakerMode", 7},
+    TextLimit{"m_strSpeakerVolume", 7},
+};
+
+bool ParseNumber(std::string_view text, long long& out)
+{
+    int base = 10;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+}
+
+// Why the library could not use this value; empty when it can.
+std::string RefuseValue(const ModemFieldInfo& field, std::string_view value)
+{
+    const std::string name(field.name);
+    if (field.isText) {
+        for (const TextLimit& limit : kTextLimits)
+            if (limit.field == field.name && value.size() > limit.longest)
+                return name + " is at most " + std::to_string(limit.longest) + " characters, not " +
+                       std::to_string(value.size());
+        return {};
+    }
+    long long number = 0;
+    if (!ParseNumber(value, number))
+        return "\"" + std::string(value) + "\" is not a number";
+    if (name == "m_nComPort" && (number < 1 || number > 255))
+        return "ComPort " + std::to_string(number) + " is not 1 to 255";
+    if ((name == "m_nBaudRate" || name == "m_nLineBaudRate") &&
+        std::find(kSpeeds.begin(), kSpeeds.end(), number) == kSpeeds.end())
+        return name.substr(3) + " " + std::to_string(number) + " is not a speed the port takes";
+    if ((name == "m_nCommandDelay" || name == "m_nCharDelay") && (number < 0 || number > 255))
+        return name.substr(3) + " " + std::to_string(number) + " is not 0 to 255 ms";
+    if (name == "m_nAnswerRings" && (number < 0 || number > 255))
+        return "AnswerRings " + std::to_string(number) + " is not 0 to 255";
+    return {};
+}
+
+// Loads FILE strictly: unlike the library, a missing file is an error here,
+// and one that cannot be read is not called damaged.
 bool Load(const std::string& path, CModemSettings& settings)
 {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        std::fprintf(stderr, "vekmdm: %s: no such file\n", path.c_str());
+    if (std::filesystem::is_directory(path, ec)) {
+        std::fprintf(stderr, "vekmdm: %s: is a directory\n", path.c_str());
         return false;
     }
+    std::FILE* probe = std::fopen(path.c_str(), "rb");
+    if (probe == nullptr) {
+        std::fprintf(stderr, "vekmdm: %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::fclose(probe);
     if (LoadModemDatabaseFile(settings, path) != DatabaseLoad::Loaded) {
-        std::fprintf(stderr, "vekmdm: %s: the archive file is damaged (not a modem database)\n", path.c_str());
+        std::fprintf(stderr, "vekmdm: %s: not a modem database\n", DamagedDatabaseMessage(path).c_str());
         return false;
     }
     return true;
@@ -53,7 +126,10 @@ bool Save(const std::string& path, const CModemSettings& settings)
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out) {
-            std::fprintf(stderr, "vekmdm: %s: cannot write\n", temp.c_str());
+            const int error = errno;
+            std::fprintf(stderr, "vekmdm: %s: cannot write: %s\n", temp.c_str(), std::strerror(error));
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
             return false;
         }
     }
@@ -112,9 +188,15 @@ int SetIndex(const std::string& path, std::string_view which, std::string_view v
     CModemSettings settings;
     if (!Load(path, settings))
         return kExitFailure;
+    if (index != -1 && !settings.ModemAt(index)) {
+        const std::string range = settings.m_modems.empty()
+                                      ? "the file has none: only -1"
+                                      : "0 to " + std::to_string(settings.m_modems.size() - 1) + ", or -1";
+        std::fprintf(stderr, "vekmdm: %s: %.*s %d names no definition (%s)\n", path.c_str(),
+                     static_cast<int>(which.size()), which.data(), index, range.c_str());
+        return kExitUsage;
+    }
     (which == "outgoing" ? settings.m_nOutgoing : settings.m_nIncoming) = index;
-    if (index != -1 && !settings.ModemAt(index))
-        std::fprintf(stderr, "vekmdm: warning: index %d names no definition\n", index);
     return Save(path, settings) ? 0 : kExitFailure;
 }
 
@@ -129,6 +211,10 @@ int SetField(const std::string& path, std::string_view indexText, std::string_vi
     if (!field) {
         std::fprintf(stderr, "vekmdm: no field %.*s (try: vekmdm fields)\n", static_cast<int>(fieldName.size()),
                      fieldName.data());
+        return kExitUsage;
+    }
+    if (const std::string refused = RefuseValue(*field, value); !refused.empty()) {
+        std::fprintf(stderr, "vekmdm: %s\n", refused.c_str());
         return kExitUsage;
     }
     CModemSettings settings;
@@ -158,6 +244,14 @@ int Fields()
 int main(int argc, char** argv)
 {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        Usage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::puts(kVersion);
+        return 0;
+    }
     if (args.size() == 1 && args[0] == "fields")
         return Fields();
     if (args.size() == 2 && args[0] == "show")
@@ -170,6 +264,6 @@ int main(int argc, char** argv)
         return SetIndex(std::string(args[1]), args[2], args[3]);
     if (args.size() == 5 && args[0] == "set")
         return SetField(std::string(args[1]), args[2], args[3], args[4]);
-    Usage();
+    Usage(stderr);
     return kExitUsage;
 }
