@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vektest {
 namespace {
@@ -170,6 +172,35 @@ TEST(ToolVekhostE2ETest, AReadFileThatCannotBeWrittenIsRefusedBeforeDialling)
     EXPECT_NE(run.err.find("--read: cannot create /nonexistent/folder/out.bin: No such file or directory"),
               std::string::npos)
         << run.err;
+}
+
+TEST(ToolVekhostE2ETest, TheDataFoldersModemIsUsedUnlessAnOptionSaysOtherwise)
+{
+    const std::string folder = ::testing::TempDir() + "vekhost-e2e-data";
+    const std::string file = folder + "/Trv3.mdm";
+    ::mkdir(folder.c_str(), 0700);
+    ASSERT_EQ(RunTool(ToolPath("vekmdm"), {"new", file}).exitCode, 0);
+    ASSERT_EQ(RunTool(ToolPath("vekmdm"), {"set", file, "0", "ComPort", "4"}).exitCode, 0);
+    ASSERT_EQ(RunTool(ToolPath("vekmdm"), {"set", file, "0", "BaudRate", "19200"}).exitCode, 0);
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {{"--data-folder", folder}, 20, "vekhost call: COM4 (/nonexistent/ttyX) at 19200 bit/s"},
+        {{"--data-folder", folder, "--speed", "2400"}, 20, "vekhost call: COM4 (/nonexistent/ttyX) at 2400 bit/s"},
+        {{"--data-folder", folder + "/missing"}, 2, "--data-folder " + folder + "/missing: no such folder"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"call", "--device", "/nonexistent/ttyX", "--phone", "1", "--read", "0:4"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolRun run = RunTool(ToolPath("vekhost"), args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(c.shown), std::string::npos) << run.out << run.err;
+    }
+    std::remove(file.c_str());
+    ::rmdir(folder.c_str());
 }
 
 } // namespace

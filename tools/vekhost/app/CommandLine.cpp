@@ -4,12 +4,14 @@
 
 #include "vekhost/ExitCodes.h"
 #include "vekhost/LinkModeRules.h"
+#include "vekhost/ModemDatabase.h"
 #include "vekhost/PanelFile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -50,13 +52,23 @@ struct CallCommandLine {
     int readCommand = kDefaultReadCommand;
     int writeCommand = kDefaultWriteCommand;
     int chunk = 64;
+    // Modem options given on the command line, applied on top of the data
+    // folder's definition.
+    std::vector<std::pair<CLI::Option*, std::function<void(ModemSettings&, const ModemSettings&)>>> modemOptions;
 };
+
+template <typename T> CLI::Option* Track(CallCommandLine& c, CLI::Option* option, T ModemSettings::*member)
+{
+    c.modemOptions.emplace_back(option,
+                                [member](ModemSettings& to, const ModemSettings& from) { to.*member = from.*member; });
+    return option;
+}
 
 void AddModemOptions(CLI::App* app, CallCommandLine& c)
 {
     ModemSettings& m = c.plan.modem;
-    const std::string group = "Line and modem";
-    app->add_option("--port", m.port, "COM port number the library opens")
+    const std::string group = "Line and modem (from --data-folder's Trv3.mdm when given)";
+    Track(c, app->add_option("--port", m.port, "COM port number the library opens"), &ModemSettings::port)
         ->type_name("N")
         ->check(CLI::Range(1, 255))
         ->capture_default_str()
@@ -65,45 +77,64 @@ void AddModemOptions(CLI::App* app, CallCommandLine& c)
         ->type_name("PATH")
         ->group(group);
     app->add_option("--data-folder", c.line.dataFolder,
-                    "folder of the modem database Trv3.mdm (default: beside the program)")
+                    "folder of the modem database Trv3.mdm: its outgoing definition, changed only by the options "
+                    "given")
         ->type_name("DIR")
         ->group(group);
-    app->add_option("--speed", m.speed, "port speed in bit/s")
+    Track(c, app->add_option("--speed", m.speed, "port speed in bit/s"), &ModemSettings::speed)
         ->type_name("BPS")
         ->check(CLI::PositiveNumber)
         ->capture_default_str()
         ->group(group);
-    app->add_option("--init", m.init, "modem initialisation string")->capture_default_str()->group(group);
-    app->add_option("--init2", m.init2, "second initialisation string")->group(group);
-    app->add_option("--init3", m.init3, "third initialisation string")->group(group);
-    app->add_option("--reset", m.reset, "modem reset command")->capture_default_str()->group(group);
-    app->add_option("--escape", m.escape, "escape sequence")->capture_default_str()->group(group);
-    app->add_option("--hangup", m.hangUpStem, "hang-up command stem (0 and 1 are appended)")
+    Track(c, app->add_option("--init", m.init, "modem initialisation string"), &ModemSettings::init)
         ->capture_default_str()
         ->group(group);
-    app->add_option("--dial-prefix", m.toneDial, "dial command after AT (DT tone, DP pulse)")
+    Track(c, app->add_option("--init2", m.init2, "second initialisation string"), &ModemSettings::init2)->group(group);
+    Track(c, app->add_option("--init3", m.init3, "third initialisation string"), &ModemSettings::init3)->group(group);
+    Track(c, app->add_option("--reset", m.reset, "modem reset command"), &ModemSettings::reset)
         ->capture_default_str()
         ->group(group);
-    app->add_option("--rings", m.answerRings, "rings before the modem answers")
+    Track(c, app->add_option("--escape", m.escape, "escape sequence"), &ModemSettings::escape)
+        ->capture_default_str()
+        ->group(group);
+    Track(c, app->add_option("--hangup", m.hangUpStem, "hang-up command stem (0 and 1 are appended)"),
+          &ModemSettings::hangUpStem)
+        ->capture_default_str()
+        ->group(group);
+    Track(c, app->add_option("--dial-prefix", m.toneDial, "dial command after AT (DT tone, DP pulse)"),
+          &ModemSettings::toneDial)
+        ->capture_default_str()
+        ->group(group);
+    Track(c, app->add_option("--rings", m.answerRings, "rings before the modem answers"), &ModemSettings::answerRings)
         ->type_name("N")
         ->check(CLI::Range(0, 255))
         ->capture_default_str()
         ->group(group);
-    app->add_option("--command-delay", m.commandDelayMs, "pause after each modem command, ms")
+    Track(c, app->add_option("--command-delay", m.commandDelayMs, "pause after each modem command, ms"),
+          &ModemSettings::commandDelayMs)
         ->type_name("MS")
         ->check(CLI::Range(0, 255))
         ->group(group);
-    app->add_option("--char-delay", m.charDelayMs, "pause after each command character, ms")
+    Track(c, app->add_option("--char-delay", m.charDelayMs, "pause after each command character, ms"),
+          &ModemSettings::charDelayMs)
         ->type_name("MS")
         ->check(CLI::Range(0, 255))
         ->group(group);
-    app->add_option("--modem-options", m.options, "modem option bits (record offset 212)")
+    Track(c, app->add_option("--modem-options", m.options, "modem option bits (record offset 212)"),
+          &ModemSettings::options)
         ->type_name("N")
         ->group(group);
-    app->add_flag("--pc-link", m.pcLink, "a direct cable to the panel: no modem, no AT commands")->group(group);
-    app->add_flag("--extended", m.extended, "the modem takes the extended commands")->group(group);
-    app->add_flag("--line-2400", m.line2400, "line speed 2400 instead of 1200 for slow ports")->group(group);
-    app->add_flag("--attention", m.attention, "the modem needs a pause after each command")->group(group);
+    Track(c, app->add_flag("--pc-link", m.pcLink, "a direct cable to the panel: no modem, no AT commands"),
+          &ModemSettings::pcLink)
+        ->group(group);
+    Track(c, app->add_flag("--extended", m.extended, "the modem takes the extended commands"), &ModemSettings::extended)
+        ->group(group);
+    Track(c, app->add_flag("--line-2400", m.line2400, "line speed 2400 instead of 1200 for slow ports"),
+          &ModemSettings::line2400)
+        ->group(group);
+    Track(c, app->add_flag("--attention", m.attention, "the modem needs a pause after each command"),
+          &ModemSettings::attention)
+        ->group(group);
 }
 
 void AddPanelOptions(CLI::App* app, CallCommandLine& c)
@@ -232,6 +263,16 @@ std::string CompletePlan(CallCommandLine& c, bool answer)
 {
     if (std::string error = ReadPanel(c); !error.empty())
         return error;
+    if (!c.line.dataFolder.empty()) {
+        auto loaded = LoadDataFolderModem(c.line.dataFolder);
+        if (const auto* error = std::get_if<std::string>(&loaded))
+            return *error;
+        ModemSettings modem = std::get<ModemSettings>(loaded);
+        for (const auto& [option, apply] : c.modemOptions)
+            if (option->count() > 0)
+                apply(modem, c.plan.modem);
+        c.plan.modem = modem;
+    }
     if (std::string error = CheckModemSettings(c.plan.modem); !error.empty())
         return error;
     if (!answer && !c.plan.modem.pcLink && c.plan.panel.phone.empty())
