@@ -1,13 +1,17 @@
 // panelsim: a simulated modem with an alarm panel behind it. Prints the
 // device to open on its first line of output, then serves until SIGINT or
 // SIGTERM (or, with --link, until the descriptor reaches end of input).
+#include "panelsim/NumberCheck.h"
 #include "panelsim/Simulator.h"
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +20,29 @@ namespace {
 
 using panelsim::Options;
 
-int ParseNumber(const std::string& text) { return static_cast<int>(std::stol(text, nullptr, 0)); }
+int ParseNumber(const std::string& text)
+{
+    size_t used = 0;
+    try {
+        const long value = std::stol(text, &used, 0);
+        if (used == text.size() && value >= INT32_MIN && value <= INT32_MAX)
+            return static_cast<int>(value);
+    } catch (const std::exception&) {
+    }
+    throw CLI::ValidationError("number", "\"" + text + "\" is not a number");
+}
+
+uint16_t ParseHexAddress(const std::string& text)
+{
+    size_t used = 0;
+    try {
+        const unsigned long value = std::stoul(text, &used, 16);
+        if (used == text.size() && value <= 0xFFFF)
+            return static_cast<uint16_t>(value);
+    } catch (const std::exception&) {
+    }
+    throw CLI::ValidationError("address", "\"" + text + "\" is not a hex address 0 to FFFF");
+}
 
 std::vector<uint8_t> ParseHex(const std::string& text)
 {
@@ -103,9 +129,8 @@ panelsim::RefusalRule ParseRefusal(const std::string& text, bool ranged)
     }
     const size_t dash = head.find('-');
     rule.ranged = true;
-    rule.first = static_cast<uint16_t>(std::stoul(head.substr(0, dash), nullptr, 16));
-    rule.last =
-        dash == std::string::npos ? rule.first : static_cast<uint16_t>(std::stoul(head.substr(dash + 1), nullptr, 16));
+    rule.first = ParseHexAddress(head.substr(0, dash));
+    rule.last = dash == std::string::npos ? rule.first : ParseHexAddress(head.substr(dash + 1));
     return rule;
 }
 
@@ -144,16 +169,16 @@ void AddModemOptions(CLI::App& app, Options& o, Texts& t)
 
 void AddPanelOptions(CLI::App& app, Options& o, Texts& t)
 {
-    app.add_option("--mode", o.panel.linkMode, "link mode 1 to 5")->check(CLI::Range(1, 5));
+    app.add_option("--mode", o.panel.linkMode, "link mode 1 to 5")->check(panelsim::NumberIn(1, 5));
     app.add_option("--type", t.type, "panel type");
-    app.add_option("--version", t.version, "panel version");
+    app.add_option("--panel-version", t.version, "panel version");
     app.add_option("--sub-version", t.subVersion, "panel sub-version");
     app.add_option("--flags", t.flags, "identification flags (bit 0 answer mode)");
     app.add_option("--ident-bytes", t.identBytes, "identification bytes 1 to 3, hex");
     app.add_option("--extra-bytes", t.extraBytes, "extra bytes 1 to 3, hex");
     app.add_option("--ident-format", t.identFormat, "02, 02-16, 04, short, 07, 55 or 03");
     app.add_option("--ident-length", o.panel.ident.block02Length, "02 block: 11, 12 or 13 bytes")
-        ->check(CLI::Range(11, 13));
+        ->check(panelsim::NumberIn(11, 13));
     app.add_flag("--seven-bit", o.panel.ident.sevenBitLine, "02 blocks go out with parity in bit 7");
     app.add_flag("--crlf", o.panel.ident.lineBreakFirst, "CR LF before the short formats");
     app.add_option("--open-code", t.openCode, "session open code, 2 or 3 bytes hex");
@@ -179,13 +204,13 @@ void AddPanelOptions(CLI::App& app, Options& o, Texts& t)
 
 void AddFaultOptions(CLI::App& app, Options& o)
 {
-    app.add_option("--corrupt", o.faults.corruptRate, "per byte: flip one bit");
-    app.add_option("--drop", o.faults.dropRate, "per byte: lose it");
-    app.add_option("--noise", o.faults.noiseRate, "per byte: random bytes in front");
+    app.add_option("--corrupt", o.faults.corruptRate, "per byte: flip one bit")->check(panelsim::NumberIn(0, 1));
+    app.add_option("--drop", o.faults.dropRate, "per byte: lose it")->check(panelsim::NumberIn(0, 1));
+    app.add_option("--noise", o.faults.noiseRate, "per byte: random bytes in front")->check(panelsim::NumberIn(0, 1));
     app.add_option("--noise-burst", o.faults.noiseBurstMax, "longest noise burst");
-    app.add_option("--delay-rate", o.faults.delayRate, "per reply: hold it back");
+    app.add_option("--delay-rate", o.faults.delayRate, "per reply: hold it back")->check(panelsim::NumberIn(0, 1));
     app.add_option("--delay", o.faults.delayMs, "ms a held-back reply waits");
-    app.add_option("--miss", o.faults.missRate, "per reply: never send it");
+    app.add_option("--miss", o.faults.missRate, "per reply: never send it")->check(panelsim::NumberIn(0, 1));
     app.add_option("--drop-after-replies", o.faults.dropAfterReplies, "line drop after this many replies");
     app.add_option("--drop-after-ms", o.faults.dropAfterMs, "line drop this long into the call");
     app.add_flag("--fault-rx", o.faults.onReceived, "byte faults also hit what the host sends");
@@ -254,6 +279,22 @@ void ApplyTexts(Options& o, const Texts& t)
     o.panel.fillers = FillerRuleFromName(t.fillers);
 }
 
+constexpr int kExitUsage = 2;
+constexpr uintmax_t kMemorySize = 0x10000;
+
+void CheckMemoryImage(const std::string& path)
+{
+    if (path.empty())
+        return;
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (error)
+        throw CLI::ValidationError("--memory", path + ": " + error.message());
+    if (size != kMemorySize)
+        throw CLI::ValidationError("--memory", path + " holds " + std::to_string(size) +
+                                                   " bytes; a memory image is exactly 65536 (64 KiB)");
+}
+
 // Waits for SIGINT or SIGTERM, or for the simulator to stop by itself.
 void Serve(const panelsim::Simulator& simulator, const sigset_t& stopSignals)
 {
@@ -282,14 +323,20 @@ int main(int argc, char** argv)
     app.add_option("--ring", ringTimes, "ring this many times once started");
     app.add_option("--trace", options.tracePath, "trace file, - for stderr");
     app.add_option("--link", linkFd, "serve this open descriptor instead of a pseudo-terminal");
+    app.set_version_flag("--version", "panelsim " VEK_TOOLS_VERSION);
     try {
         app.parse(argc, argv);
         ApplyTexts(options, texts);
+        CheckMemoryImage(options.panel.memoryFile);
+    } catch (const CLI::ConversionError& e) {
+        std::fprintf(stderr, "panelsim: %s\n", panelsim::NotANumber(e).c_str());
+        return kExitUsage;
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // Help and version exit 0; every usage error exits 2.
+        return app.exit(e) == 0 ? 0 : kExitUsage;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "panelsim: %s\n", e.what());
-        return 2;
+        return kExitUsage;
     }
 
     // Signals are taken by sigtimedwait, so no thread is ever interrupted.

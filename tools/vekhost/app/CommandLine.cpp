@@ -7,6 +7,8 @@
 #include "vekhost/ModemDatabase.h"
 #include "vekhost/PanelFile.h"
 
+#include "panelsim/NumberCheck.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -70,7 +72,7 @@ void AddModemOptions(CLI::App* app, CallCommandLine& c)
     const std::string group = "Line and modem (from --data-folder's Trv3.mdm when given)";
     Track(c, app->add_option("--port", m.port, "COM port number the library opens"), &ModemSettings::port)
         ->type_name("N")
-        ->check(CLI::Range(1, 255))
+        ->check(panelsim::NumberIn(1, 255))
         ->capture_default_str()
         ->group(group);
     app->add_option("--device", c.line.device, "device for that port (default /dev/ttyS<port-1>, or VEK_COM<port>)")
@@ -83,7 +85,7 @@ void AddModemOptions(CLI::App* app, CallCommandLine& c)
         ->group(group);
     Track(c, app->add_option("--speed", m.speed, "port speed in bit/s"), &ModemSettings::speed)
         ->type_name("BPS")
-        ->check(CLI::PositiveNumber)
+        ->check(panelsim::NumberIn(1, 4000000))
         ->capture_default_str()
         ->group(group);
     Track(c, app->add_option("--init", m.init, "modem initialisation string"), &ModemSettings::init)
@@ -107,18 +109,18 @@ void AddModemOptions(CLI::App* app, CallCommandLine& c)
         ->group(group);
     Track(c, app->add_option("--rings", m.answerRings, "rings before the modem answers"), &ModemSettings::answerRings)
         ->type_name("N")
-        ->check(CLI::Range(0, 255))
+        ->check(panelsim::NumberIn(0, 255))
         ->capture_default_str()
         ->group(group);
     Track(c, app->add_option("--command-delay", m.commandDelayMs, "pause after each modem command, ms"),
           &ModemSettings::commandDelayMs)
         ->type_name("MS")
-        ->check(CLI::Range(0, 255))
+        ->check(panelsim::NumberIn(0, 255))
         ->group(group);
     Track(c, app->add_option("--char-delay", m.charDelayMs, "pause after each command character, ms"),
           &ModemSettings::charDelayMs)
         ->type_name("MS")
-        ->check(CLI::Range(0, 255))
+        ->check(panelsim::NumberIn(0, 255))
         ->group(group);
     Track(c, app->add_option("--modem-options", m.options, "modem option bits (record offset 212)"),
           &ModemSettings::options)
@@ -168,17 +170,17 @@ void AddTransferOptions(CLI::App* app, CallCommandLine& c)
                                     "largest request in bytes; longer transfers are split (link mode 1: up to 250, "
                                     "mode 3: up to 255)")
                         ->type_name("N")
-                        ->check(CLI::Range(1, 1024))
+                        ->check(panelsim::NumberIn(1, 1024))
                         ->capture_default_str()
                         ->group(group);
     c.readCommandOption = app->add_option("--read-cmd", c.readCommand, "command byte of a read")
                               ->type_name("BYTE")
-                              ->check(CLI::Range(0, 255))
+                              ->check(panelsim::NumberIn(0, 255))
                               ->default_str("0x52, link mode 3: 1")
                               ->group(group);
     c.writeCommandOption = app->add_option("--write-cmd", c.writeCommand, "command byte of a write")
                                ->type_name("BYTE")
-                               ->check(CLI::Range(0, 255))
+                               ->check(panelsim::NumberIn(0, 255))
                                ->default_str("0x57, link mode 3: 2")
                                ->group(group);
     app->add_flag("--force-hangup", c.plan.forceHangUp, "end with the abort pattern (VEKComm2_ForceHangUp)")
@@ -298,11 +300,12 @@ int Main(int argc, char** argv)
     CLI::App app(kDescription, "vekhost");
     app.footer(ExitCodeHelp());
     app.fallthrough();
+    app.set_version_flag("--version", "vekhost " VEK_TOOLS_VERSION);
     app.require_subcommand(0, 1);
     GlobalOptions global;
     app.add_option("--timeout", global.timeoutSeconds, "seconds any single wait may take")
         ->type_name("SECONDS")
-        ->check(CLI::Range(0.1, 86400.0))
+        ->check(panelsim::NumberIn(0.1, 86400))
         ->default_str("the library's own limits");
     app.add_flag("-v,--verbose", global.verbose, "print every line of the library's trace as it happens");
 
@@ -311,7 +314,7 @@ int Main(int argc, char** argv)
         app.add_subcommand("demo", "a whole call to panelsim, the simulated modem and panel, in this process");
     demoCommand->add_option("--port", demo.port, "COM port number given to the simulator")
         ->type_name("N")
-        ->check(CLI::Range(1, 255))
+        ->check(panelsim::NumberIn(1, 255))
         ->capture_default_str();
     demoCommand->add_flag("--paced", demo.paced, "pace the simulated line at its real speed");
     bool noTraffic = false;
@@ -329,6 +332,8 @@ int Main(int argc, char** argv)
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::ConversionError& e) {
+        return Usage(panelsim::NotANumber(e));
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : ToInt(ExitCode::Usage);
