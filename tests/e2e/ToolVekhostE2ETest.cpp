@@ -5,6 +5,7 @@
 #include "panelsim/Simulator.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -201,6 +202,38 @@ TEST(ToolVekhostE2ETest, TheDataFoldersModemIsUsedUnlessAnOptionSaysOtherwise)
     }
     std::remove(file.c_str());
     ::rmdir(folder.c_str());
+}
+
+TEST(ToolVekhostE2ETest, JsonSummaryAndQuietOutput)
+{
+    panelsim::Options options = QuickPanel(2);
+    Line line(options);
+    ASSERT_TRUE(line.started) << line.simulator.Error();
+
+    const ToolRun run = RunTool(
+        ToolPath("vekhost"), CallArgs({"--json", "-q", "--chunk", "16", "--read", "0x0100:256"}), {line.ComVariable()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json doc = nlohmann::json::parse(run.out);
+    EXPECT_EQ(doc["command"], "call");
+    EXPECT_EQ(doc["outcome"]["exit"], 0);
+    EXPECT_EQ(doc["identification"]["type"], 19);
+    EXPECT_EQ(doc["identification"]["version"], 2);
+    EXPECT_EQ(doc["transfers"]["bytes_read"], 256);
+    EXPECT_EQ(doc["line"]["speed"], 9600);
+    EXPECT_GT(doc["line"]["bytes_received"].get<int>(), 256);
+    int reads = 0;
+    for (const auto& note : doc["notifications"])
+        reads += note["code"] == 6 ? 1 : 0;
+    EXPECT_EQ(reads, 16);
+    // Quiet: not one line per request of 16 bytes.
+    EXPECT_EQ(run.err.find("read done"), std::string::npos) << run.err;
+
+    const ToolRun loud =
+        RunTool(ToolPath("vekhost"), CallArgs({"--chunk", "16", "--read", "0x0100:64"}), {line.ComVariable()});
+    size_t lines = 0;
+    for (size_t at = loud.out.find("read done"); at != std::string::npos; at = loud.out.find("read done", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 4u) << loud.out;
 }
 
 } // namespace

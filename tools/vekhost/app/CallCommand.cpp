@@ -42,13 +42,13 @@ std::string Describe(const CallPlan& plan, const LineOptions& line)
 ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan, bool answer)
 {
     // Raw bytes on standard output: every message goes to stderr.
-    Console out = Console::ForTerminal(ReadsToStandardOutput(plan.transfers));
+    Console out = Console::ForTerminal(global.json || ReadsToStandardOutput(plan.transfers));
     TraceFile trace;
     InstallInterruptHandler();
     out.Line(out.Paint(answer ? "vekhost answer: " : "vekhost call: ", Style::Bold) + Describe(plan, line));
     MapPort(out, line, plan.modem.port);
 
-    HostSession session(out, {TimeoutOf(global), plan.transferSettings.chunk, global.verbose, trace.Path()});
+    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk, trace.Path()));
     CallFlow flow(session, plan);
     Transfers transfers(session, plan.transferSettings);
     const ExitCode code = RunCallPlan(flow, transfers, answer);
@@ -65,6 +65,8 @@ ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPla
     if (!trace.Owned() && !trace.Path().empty())
         facts.extra.emplace_back("trace", trace.Path());
     PrintSummary(out, session, facts);
+    if (global.json)
+        PrintJsonSummary(answer ? "answer" : "call", out, session, facts);
     return code;
 }
 

@@ -21,7 +21,8 @@ namespace vekhost {
 namespace {
 
 constexpr const char* kGlobalNote =
-    "Before or after the subcommand: --timeout SECONDS bounds every wait (default: as long as the library\n"
+    "Before or after the subcommand: -q one line per transfer, --json a JSON summary on stdout,\n"
+    "--timeout SECONDS bounds every wait (default: as long as the library\n"
     "may take to report by itself, so its own verdict comes first; waiting for a call in has no bound),\n"
     "--verbose prints the library's trace as it happens.\n";
 
@@ -308,6 +309,9 @@ int Main(int argc, char** argv)
         ->check(panelsim::NumberIn(0.1, 86400))
         ->default_str("the library's own limits");
     app.add_flag("-v,--verbose", global.verbose, "print every line of the library's trace as it happens");
+    app.add_flag("-q,--quiet", global.quiet, "one line per transfer instead of one per request");
+    app.add_flag("--json", global.json,
+                 "a JSON summary of the call (or of the ports) on stdout; messages go to stderr");
 
     DemoOptions demo;
     CLI::App* demoCommand =
@@ -340,13 +344,15 @@ int Main(int argc, char** argv)
     }
 
     if (portsCommand->parsed())
-        return ToInt(RunPorts(allPorts));
+        return ToInt(RunPorts(allPorts, global.json));
     for (CallCommandLine* c : {&call, &answer}) {
         if (!c->app->parsed())
             continue;
         const bool answering = c == &answer;
         if (std::string error = CompletePlan(*c, answering); !error.empty())
             return Usage(error);
+        if (global.json && ReadsToStandardOutput(c->plan.transfers))
+            return Usage("--json and --read ...=- both want standard output");
         return ToInt(answering ? RunAnswer(global, c->line, c->plan) : RunCall(global, c->line, c->plan));
     }
     demo.traffic = !noTraffic;

@@ -16,6 +16,8 @@ namespace vekhost {
 struct GlobalOptions {
     double timeoutSeconds = 0; // 0: each wait as long as the library may take
     bool verbose = false;
+    bool quiet = false; // one line per transfer, not per request
+    bool json = false;  // a JSON summary on stdout, messages on stderr
 };
 
 inline std::optional<std::chrono::milliseconds> TimeoutOf(const GlobalOptions& global)
@@ -23,6 +25,17 @@ inline std::optional<std::chrono::milliseconds> TimeoutOf(const GlobalOptions& g
     if (global.timeoutSeconds <= 0)
         return std::nullopt;
     return std::chrono::milliseconds(static_cast<int64_t>(global.timeoutSeconds * 1000));
+}
+
+inline SessionOptions SessionOptionsFor(const GlobalOptions& global, uint32_t chunk, std::string tracePath)
+{
+    SessionOptions options;
+    options.timeout = TimeoutOf(global);
+    options.chunk = chunk;
+    options.verbose = global.verbose;
+    options.quiet = global.quiet;
+    options.tracePath = std::move(tracePath);
+    return options;
 }
 
 struct DemoOptions {
@@ -39,6 +52,6 @@ struct LineOptions {
 ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options);
 ExitCode RunCall(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan);
 ExitCode RunAnswer(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan);
-ExitCode RunPorts(bool all);
+ExitCode RunPorts(bool all, bool json);
 
 } // namespace vekhost

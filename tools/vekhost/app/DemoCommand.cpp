@@ -97,7 +97,7 @@ MemoryCheck CheckMemory(const panelsim::Simulator& sim)
 
 ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
 {
-    Console out = Console::ForTerminal();
+    Console out = Console::ForTerminal(global.json);
     TraceFile trace;
     InstallInterruptHandler();
     TempFolder dataFolder("vekhost-data");
@@ -114,7 +114,7 @@ ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
     PrintHeader(out, sim.SlavePath(), options.port, trace);
 
     const CallPlan plan = DemoPlan(options.port);
-    HostSession session(out, {TimeoutOf(global), plan.transferSettings.chunk, global.verbose, trace.Path()});
+    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk, trace.Path()));
     CallFlow flow(session, plan);
     Transfers transfers(session, plan.transferSettings);
     ExitCode code = RunCallPlan(flow, transfers, false);
@@ -134,6 +134,8 @@ ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
     }
     facts.code = code;
     PrintSummary(out, session, facts);
+    if (global.json)
+        PrintJsonSummary("demo", out, session, facts);
     sim.Stop();
     VekSetPortDevice(options.port, nullptr);
     VekSetDataFolder(nullptr);

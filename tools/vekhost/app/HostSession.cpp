@@ -179,6 +179,10 @@ void HostSession::OnNotification(int code, LPARAM lParam)
 
 void HostSession::PrintNote(const Note& note)
 {
+    // Quiet: the per-request codes of a long transfer are left out.
+    if (m_options.quiet && (note.code == VEK_NOTIFY_READ_DONE || note.code == VEK_NOTIFY_WRITE_DONE ||
+                            note.code == VEK_NOTIFY_EXCHANGE_FAILED || note.code == VEK_NOTIFY_EXCHANGE_OK))
+        return;
     std::string detail;
     switch (note.code) {
     case VEK_NOTIFY_READ_DONE: detail = std::to_string(note.block.size()) + " bytes"; break;

@@ -41,6 +41,7 @@ struct SessionOptions {
     std::optional<std::chrono::milliseconds> timeout;
     uint32_t chunk = 64;
     bool verbose = false;
+    bool quiet = false;
     std::string tracePath;
 };
 

@@ -2,6 +2,7 @@
 #include "Commands.h"
 
 #include "vekhost/Console.h"
+#include "vekhost/JsonReport.h"
 #include "vekhost/PortList.h"
 
 #include <cstdio>
@@ -34,8 +35,21 @@ std::string PortRow(const std::string& com, const std::string& device, const Por
 
 } // namespace
 
-ExitCode RunPorts(bool all)
+ExitCode RunPorts(bool all, bool json)
 {
+    if (json) {
+        std::vector<PortRecord> records;
+        for (const std::string& device : SerialDevices()) {
+            PortRecord record{device, DefaultComPort(device), CheckPort(device), FindUsbIdentity(device), false};
+            if (record.check.state != PortState::NoHardware || all)
+                records.push_back(std::move(record));
+        }
+        for (const ComMapping& m : ComMappingsFromEnvironment(Environment()))
+            records.push_back({m.device, m.port, CheckPort(m.device), FindUsbIdentity(m.device), true});
+        const std::string text = PortsJson(records);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return ExitCode::Ok;
+    }
     Console out = Console::ForTerminal();
     out.Line(out.Paint("Serial ports", Style::Bold));
     int shown = 0;

@@ -1,6 +1,12 @@
 #include "Summary.h"
 
+#include "vekhost/Causes.h"
+#include "vekhost/HexDump.h"
+#include "vekhost/Identification.h"
+#include "vekhost/JsonReport.h"
 #include "vekhost/Traffic.h"
+
+#include "vek_comm2.h"
 
 #include <cstdio>
 
@@ -60,6 +66,43 @@ void PrintSummary(Console& out, const HostSession& session, const SummaryFacts& 
     Row(out, "link", text);
     for (const auto& [label, value] : facts.extra)
         Row(out, label, value);
+}
+
+void PrintJsonSummary(const char* command, const Console& out, const HostSession& session, const SummaryFacts& facts)
+{
+    CallReport r;
+    r.command = command;
+    r.exitCode = ToInt(facts.code);
+    r.meaning = ExitMeaning(facts.code);
+    if (facts.code != ExitCode::Ok)
+        r.error = out.LastError();
+    for (const Note& note : session.Notes()) {
+        r.notes.push_back({note.code, note.ms});
+        std::vector<uint8_t> reply;
+        if (note.code == VEK_NOTIFY_IDENTIFIED)
+            reply = TrimReply(note.block);
+        else if (note.code == VEK_NOTIFY_INCOMING_IDENTIFIED)
+            reply = DecodeIdentification(note.block).reply;
+        if (const auto ident = reply.empty() ? std::nullopt : FindIdentification(reply)) {
+            r.panelType = ident->type;
+            r.panelVersion = ident->version;
+            r.identificationReply = HexBytes(reply);
+        }
+    }
+    r.callMs = facts.callMs;
+    r.transfers = facts.transfers.transfers;
+    r.bytesRead = facts.transfers.bytesRead;
+    r.bytesWritten = facts.transfers.bytesWritten;
+    for (const SavedRead& s : facts.transfers.saved)
+        r.saved.push_back({s.where, s.bytes, s.asked});
+    r.lineSpeed = facts.lineSpeed;
+    r.bytesSent = session.Totals().sent;
+    r.bytesReceived = session.Totals().received;
+    r.efficiency = session.LinkEfficiency().Value();
+    r.retries = session.LinkEfficiency().Retries();
+    const std::string text = CallReportJson(r);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
 }
 
 } // namespace vekhost

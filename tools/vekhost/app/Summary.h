@@ -24,5 +24,7 @@ struct SummaryFacts {
 };
 
 void PrintSummary(Console& out, const HostSession& session, const SummaryFacts& facts);
+// The same facts as a JSON document on stdout.
+void PrintJsonSummary(const char* command, const Console& out, const HostSession& session, const SummaryFacts& facts);
 
 } // namespace vekhost

@@ -62,6 +62,7 @@ void Console::Line(std::string_view text)
 
 void Console::Error(std::string_view text)
 {
+    m_lastError = text;
     HideStatus();
     std::fflush(m_out);
     std::fprintf(m_err, "%s\n", Paint("vekhost: " + std::string(text), Style::Bad).c_str());

@@ -24,6 +24,8 @@ public:
     // Shown only when live; cut to the terminal's width so it never wraps.
     void Status(std::string_view text);
     void ClearStatus();
+    // The last error shown, for a machine-readable summary.
+    const std::string& LastError() const { return m_lastError; }
 
 private:
     void HideStatus();
@@ -35,6 +37,7 @@ private:
     bool m_colour;
     bool m_shown = false;
     std::string m_status;
+    std::string m_lastError;
 };
 
 } // namespace vekhost
