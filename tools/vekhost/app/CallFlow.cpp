@@ -2,6 +2,7 @@
 
 #include "vekhost/HexDump.h"
 #include "vekhost/Identification.h"
+#include "vekhost/LinkModeRules.h"
 #include "vekhost/Notifications.h"
 #include "vekhost/PortList.h"
 
@@ -94,6 +95,8 @@ ExitCode CallFlow::StartLibrary()
     panel.recordWindow = m_session.Window();
     m_record = BuildPanelRecord(panel);
     m_session.SetPanel(panel.linkMode, panel.type, panel.version);
+    m_session.SetTraffic(
+        {panel.linkMode, m_plan.transferSettings.readCommand, (panel.panelOptions & kPanelTwoByteAddress) != 0});
     return ExitCode::Ok;
 }
 

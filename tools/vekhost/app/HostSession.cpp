@@ -382,7 +382,8 @@ void HostSession::PollTrace()
         if (m_options.verbose) {
             char head[32];
             std::snprintf(head, sizeof head, "  trace %10llu ", static_cast<unsigned long long>(record.ms));
-            m_console.Line(m_console.Paint(head + record.text, Style::Dim));
+            const std::string what = DescribeBytes(m_traffic, record.kind, record.bytes);
+            m_console.Line(m_console.Paint(head + record.text + (what.empty() ? "" : "  = " + what), Style::Dim));
         }
         m_trace.push_back(std::move(record));
     }

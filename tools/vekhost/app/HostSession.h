@@ -6,6 +6,7 @@
 #include "vekhost/Causes.h"
 #include "vekhost/Console.h"
 #include "vekhost/ExitCodes.h"
+#include "vekhost/FrameDescription.h"
 #include "vekhost/StatusLine.h"
 #include "vekhost/TraceReader.h"
 #include "vekhost/WaitBounds.h"
@@ -64,6 +65,8 @@ public:
     // What the call is doing now and the panel it talks to: a failure is
     // explained from the bytes received since the stage began.
     void SetPanel(int linkMode, int expectedType, int expectedVersion);
+    void SetTraffic(TrafficContext context) { m_traffic = context; }
+    const TrafficContext& Traffic() const { return m_traffic; }
     void BeginStage(CallStage stage, bool keepReceived = false);
     // The exit code for a wait that did not get what it wanted.
     ExitCode Report(const WaitResult& result, std::string_view waitingFor);
@@ -116,6 +119,7 @@ private:
     int m_linkMode = 2;
     int m_expectedType = 0;
     int m_expectedVersion = 0;
+    TrafficContext m_traffic;
     std::vector<Note> m_notes;
     size_t m_cursor = 0;
     Efficiency m_efficiency;

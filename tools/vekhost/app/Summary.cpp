@@ -31,7 +31,7 @@ void PrintTraffic(Console& out, const HostSession& session)
         out.Line("  nothing was traced");
         return;
     }
-    for (const std::string& line : FormatTraffic(rows))
+    for (const std::string& line : FormatTraffic(rows, 16, &session.Traffic()))
         out.Line(line);
 }
 

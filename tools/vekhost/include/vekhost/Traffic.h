@@ -2,6 +2,7 @@
 // follow each other in the trace form one row, shown in hex and as text.
 #pragma once
 
+#include "vekhost/FrameDescription.h"
 #include "vekhost/TraceReader.h"
 
 #include <cstdint>
@@ -20,6 +21,9 @@ struct TrafficRow {
 // Step lines are dropped; they only separate rows.
 std::vector<TrafficRow> GroupTraffic(std::span<const TraceRecord> records);
 // Times relative to the first row; long rows continue on further lines.
-std::vector<std::string> FormatTraffic(std::span<const TrafficRow> rows, size_t bytesPerLine = 16);
+// With a context each row is followed by what it is, and long quiet spells
+// are named (the silence after the identification, the escape guard time).
+std::vector<std::string> FormatTraffic(std::span<const TrafficRow> rows, size_t bytesPerLine = 16,
+                                       const TrafficContext* context = nullptr);
 
 } // namespace vekhost
