@@ -51,6 +51,21 @@ extern "C" {
 #define VEK_NOTIFY_TRANSFER_REFUSED 97
 #define VEK_NOTIFY_NONE 100 /* never forwarded */
 
+/* 97 from the panel drops the transfer and sets the efficiency back to 10.
+ * 97 for a request the library cannot frame (link mode 0 or below, a count
+ * larger than the data block or than a frame can carry) leaves the efficiency
+ * and everything queued unchanged; it comes through the dialog in order with
+ * the other notifications.
+ *
+ * A line that is certainly gone ends an online call at once: the carrier
+ * detect line dropped (devices with modem lines), the modem's "NO CARRIER"
+ * arrived between frames or after a partial frame had fallen silent, or the
+ * device went away (adapter pulled, pseudo-terminal closed). The host hears
+ * 27 (18 before the panel identified itself), then 8 and 9, with no escape to
+ * a modem already back in command mode. A silent line whose carrier is still
+ * up keeps the no-answer counting (27 after five unanswered 8 s waits). With
+ * VEK_LINE_LOSS_AT_ONCE=0 in the environment only that counting applies. */
+
 /* Sizes of the blocks handed to the host with codes 13 and 90. */
 #define VEK_IDENTIFICATION_SIZE 220
 #define VEK_IDENTIFICATION_RAW_SIZE 200

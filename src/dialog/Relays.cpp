@@ -39,7 +39,11 @@ LRESULT CCommStatusDlg::OnWorkerStatus(WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
     case VEK_NOTIFY_NONE: return 1;
-    case VEK_NOTIFY_END_OF_CALL: ResetCall(); return 1;
+    case VEK_NOTIFY_END_OF_CALL:
+        // An old call's end arriving after the host began the next one.
+        if (lParam == 0 || lParam == g_nCallSerial)
+            ResetCall();
+        return 1;
     case VEK_NOTIFY_CONNECTED:
         // The step in hand stays; everything queued behind it belonged to
         // setting up the call.

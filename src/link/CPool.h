@@ -59,6 +59,7 @@ public:
     // for this transfer, and whether this step is such a re-open.
     int32_t m_nReopens = 0;
     int32_t m_bReopen = 0;
+    int32_t m_nCallSerial = 0; // an end-of-call step's call
 };
 
 } // namespace vek

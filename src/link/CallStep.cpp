@@ -6,6 +6,7 @@
 #include "link/RequestQueue.h"
 #include "link/RestartAnswering.h"
 #include "link/SessionState.h"
+#include "link/SimpleSteps.h"
 #include "link/WorkerNotify.h"
 #include "modem/ModemCommands.h"
 #include "vek_comm2.h"
@@ -55,7 +56,7 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
         return;
     }
     Append(Command(ResetLine(modem), 0, VEK_NOTIFY_MODEM_READY));
-    Append(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_END_OF_CALL, 1));
+    Append(EndOfCallStep());
 }
 
 } // namespace
@@ -69,7 +70,7 @@ void RunCallStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
     if (modem != nullptr && modem->IsPCLink()) {
         PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
         PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
-        Append(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_END_OF_CALL, 1));
+        Append(EndOfCallStep());
     } else if (modem != nullptr) {
         QueueScript(dlg, *modem, step->m_nCode);
     }

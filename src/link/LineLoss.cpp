@@ -3,10 +3,13 @@
 #include "dialog/CCommStatusDlg.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
+#include "link/SimpleSteps.h"
 #include "link/WorkerNotify.h"
 #include "vek_comm2.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string_view>
 
 namespace vek {
 namespace {
@@ -27,6 +30,9 @@ bool TeardownUnderWay(const CPool* inHand)
 
 void SignalLineLost()
 {
+    // Hosts that want only the no-answer counting turn the rule off.
+    if (const char* v = std::getenv("VEK_LINE_LOSS_AT_ONCE"); v != nullptr && std::string_view(v) == "0")
+        return;
     g_bLineLost = 1;
     // The worker waits for the first byte, for silence, or for work.
     g_evBytesArrived.Set();
@@ -58,7 +64,7 @@ bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
         g_bOnline = 0;
         PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
         PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
-        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_END_OF_CALL, 1), true);
+        QueueAppend(EndOfCallStep(), true);
         return true;
     }
     auto end = std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, callCode, 1);

@@ -111,7 +111,7 @@ bool RetryEscape(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
     }
     PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
     PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
-    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL);
+    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
     return false;
 }
 

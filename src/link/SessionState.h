@@ -26,6 +26,10 @@ inline std::atomic<int32_t> g_bSessionUp{0};
 inline std::atomic<int32_t> g_bAnswerMode{0};
 inline std::atomic<int32_t> g_nAnswerRestartArg{0};
 inline std::atomic<int32_t> g_bRestartAnswer{0};
+// Moves on whenever the host brings the port into use (CommInit). An end of
+// call queued before belongs to the old call and must not undo the new one:
+// a host may start its next call as soon as it hears 9.
+inline std::atomic<int32_t> g_nCallSerial{1};
 
 // What the worker writes when it starts.
 void ResetWorkerCounters();

@@ -3,6 +3,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/SessionState.h"
 #include "vek_comm2.h"
 
 namespace vek {
@@ -13,9 +14,16 @@ void RunDeferCallStep(const CPool& step)
     QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, step.m_nCode, 1), false);
 }
 
+std::unique_ptr<CPool> EndOfCallStep()
+{
+    auto step = std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_END_OF_CALL, 1);
+    step->m_nCallSerial = g_nCallSerial;
+    return step;
+}
+
 void RunNotifyStep(CCommStatusDlg& dlg, const CPool& step)
 {
-    PostMessageA(dlg.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(step.m_nCode), 0);
+    PostMessageA(dlg.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(step.m_nCode), step.m_nCallSerial);
 }
 
 void ClearReceiveBuffer() { g_rxBuffer.Clear(); }

@@ -3,6 +3,8 @@
 
 #include "link/CPool.h"
 
+#include <memory>
+
 namespace vek {
 
 class CCommStatusDlg;
@@ -10,6 +12,8 @@ class CCommStatusDlg;
 // Appends the call script step that follows a deferred call's bytes.
 void RunDeferCallStep(const CPool& step);
 // Reports the step's code to the dialog.
+// The step that reports the end of the current call (89) to the dialog.
+std::unique_ptr<CPool> EndOfCallStep();
 void RunNotifyStep(CCommStatusDlg& dlg, const CPool& step);
 // Empties the receive buffer (caller holds g_csReceive).
 void ClearReceiveBuffer();

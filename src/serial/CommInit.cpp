@@ -2,6 +2,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/HostPanelRecord.h"
 #include "link/RequestQueue.h"
+#include "link/SessionState.h"
 #include "modem/ModemCommands.h"
 #include "platform/Paths.h"
 #include "serial/LineSettings.h"
@@ -57,6 +58,7 @@ bool CCommStatusDlg::CheckPortAvailable(int port)
 
 int CCommStatusDlg::CommInit(int completionCode)
 {
+    ++g_nCallSerial; // what an earlier call's end still queued leaves alone
     CModem* modem = CurrentModem();
     if (modem == nullptr)
         return 0;

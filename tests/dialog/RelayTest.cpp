@@ -121,6 +121,27 @@ TEST_F(RelayTest, EndOfCallResetsTheCallAndClosesThePort)
         EXPECT_EQ(flag, 0);
 }
 
+TEST_F(RelayTest, EndOfAnOldCallLeavesTheNextOneAlone)
+{
+    // The host heard 9 and began its next call before the old call's 89
+    // reached the dialog.
+    PanelRecord record;
+    auto& dlg = h.Dlg();
+    const auto oldCall = static_cast<LPARAM>(g_nCallSerial.load());
+    ASSERT_EQ(dlg.CommInit(85), 1);
+    QueueClear();
+    dlg.m_pPanelRecord = record.Get();
+    dlg.m_nLinkMode = 2;
+    EXPECT_EQ(dlg.OnWorkerStatus(89, oldCall), 1);
+    EXPECT_TRUE(dlg.m_commCtrl.GetPortOpen());
+    EXPECT_EQ(dlg.m_pPanelRecord, record.Get());
+    EXPECT_EQ(dlg.m_nLinkMode, 2);
+    // The new call's own end resets it.
+    EXPECT_EQ(dlg.OnWorkerStatus(89, static_cast<LPARAM>(g_nCallSerial.load())), 1);
+    EXPECT_FALSE(dlg.m_commCtrl.GetPortOpen());
+    EXPECT_EQ(dlg.m_pPanelRecord, nullptr);
+}
+
 TEST_F(RelayTest, KeepAliveDueAsksTheHostOnlyWhenIdleWithARecord)
 {
     PanelRecord record;

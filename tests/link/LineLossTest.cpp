@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace vek::test {
 namespace {
 
@@ -137,6 +139,17 @@ TEST_F(LineLossTest, ReceiveHandlerSignalsOnlyWhatProvesTheLineGone)
         EXPECT_EQ(g_bLineLost.load(), row.lost ? 1 : 0);
         EXPECT_EQ(g_evQueue.IsSet(), row.lost) << "the worker is woken";
     }
+}
+
+TEST_F(LineLossTest, EnvironmentCanLeaveLossToTheNoAnswerCounting)
+{
+    ::setenv("VEK_LINE_LOSS_AT_ONCE", "0", 1);
+    SignalLineLost();
+    ::unsetenv("VEK_LINE_LOSS_AT_ONCE");
+    EXPECT_EQ(g_bLineLost, 0);
+    EXPECT_FALSE(g_evQueue.IsSet());
+    SignalLineLost();
+    EXPECT_EQ(g_bLineLost, 1);
 }
 
 TEST_F(LineLossTest, LostLineDuringATransferReports27ThenEndsWithoutEscape)
