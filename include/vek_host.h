@@ -68,6 +68,26 @@ VEK_API int VekSetPortDevice(int port, const char* devicePath);
  * restores the default. */
 VEK_API void VekSetDataFolder(const char* folder);
 
+/* What the line has carried, counted by the library as it writes to and
+ * reads from the port (since the library was loaded). */
+typedef struct VekLineFigures {
+    uint64_t bytesSent;     /* every byte written to the port */
+    uint64_t bytesReceived; /* every byte read from the port */
+    uint64_t framesSent;    /* writes: frames, modem command lines, fillers */
+    uint64_t resends;       /* writes that repeat the one before byte for byte */
+    int32_t lineSpeed;      /* the line speed now, bit/s; 0 before VEKComm2_Init */
+    int32_t efficiency;     /* the link efficiency counter, 0 to 10 */
+} VekLineFigures;
+/* Fills figures. Call on the thread that called VEKComm2_Init (the line
+ * speed is that thread's); the counters are read without a lock. Returns 1,
+ * or 0 for NULL. */
+VEK_API int VekGetLineFigures(VekLineFigures* figures);
+/* Every trace line ("<ms> TX 41 54 0D", the lines of the VEK_TRACE file,
+ * without the line end) also goes to hook, with context, on the library
+ * thread that traces it, whether or not VEK_TRACE is set. The hook must
+ * return quickly and must not call the library. NULL stops it. */
+VEK_API void VekSetTraceHook(void (*hook)(const char* line, void* context), void* context);
+
 /* Not provided by the library: a host may define this (with C linkage and
  * default visibility) and the library calls it when the line is idle. */
 typedef int (*VekOnlineReqProcessFn)(void* record, int what, int arg);

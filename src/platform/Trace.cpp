@@ -1,6 +1,7 @@
 #include "platform/Trace.h"
 
 #include "platform/Clock.h"
+#include "vek_host.h"
 
 #include <atomic>
 #include <cstdio>
@@ -33,20 +34,48 @@ TraceFile& Trace()
     return trace;
 }
 
+using TraceHook = void (*)(const char*, void*);
+// The host's copy of every line; the hook and its context change together.
+struct HostHook {
+    TraceHook hook = nullptr;
+    void* context = nullptr;
+};
+std::mutex g_hookMutex;
+HostHook g_hook;
+std::atomic<bool> g_hookSet{false};
+
 void WriteLine(std::string_view text)
 {
+    char line[64];
+    const int head = std::snprintf(line, sizeof line, "%10llu ", static_cast<unsigned long long>(NowMs()));
+    std::string whole(line, static_cast<size_t>(head));
+    whole.append(text);
     TraceFile& t = Trace();
-    std::lock_guard lock(t.mutex);
-    if (t.file == nullptr)
-        return;
-    std::fprintf(t.file, "%10llu %.*s\n", static_cast<unsigned long long>(NowMs()), static_cast<int>(text.size()),
-                 text.data());
-    std::fflush(t.file);
+    {
+        std::lock_guard lock(t.mutex);
+        if (t.file != nullptr) {
+            std::fprintf(t.file, "%s\n", whole.c_str());
+            std::fflush(t.file);
+        }
+    }
+    if (g_hookSet.load(std::memory_order_acquire)) {
+        HostHook hook;
+        {
+            std::lock_guard lock(g_hookMutex);
+            hook = g_hook;
+        }
+        // Outside every lock: the host's code runs as it likes.
+        if (hook.hook != nullptr)
+            hook.hook(whole.c_str(), hook.context);
+    }
 }
 
 } // namespace
 
-bool TraceEnabled() { return Trace().file.load(std::memory_order_relaxed) != nullptr; }
+bool TraceEnabled()
+{
+    return Trace().file.load(std::memory_order_relaxed) != nullptr || g_hookSet.load(std::memory_order_relaxed);
+}
 
 void SetTracePath(const char* path)
 {
@@ -78,3 +107,10 @@ void TraceLine(std::string_view text)
 }
 
 } // namespace vek
+
+extern "C" void VekSetTraceHook(void (*hook)(const char* line, void* context), void* context)
+{
+    std::lock_guard lock(vek::g_hookMutex);
+    vek::g_hook = {hook, hook != nullptr ? context : nullptr};
+    vek::g_hookSet.store(hook != nullptr, std::memory_order_release);
+}

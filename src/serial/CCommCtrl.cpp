@@ -1,5 +1,6 @@
 #include "serial/CCommCtrl.h"
 
+#include "platform/LineFigures.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
 
@@ -107,6 +108,7 @@ bool CCommCtrl::SetOutput(std::span<const uint8_t> bytes)
     if (!m_device || !m_device->Write(bytes))
         return false;
     TraceBytes("TX", bytes);
+    CountSent(bytes);
     return true;
 }
 
@@ -152,6 +154,7 @@ bool CCommCtrl::Post(int16_t code)
 void CCommCtrl::OnReceived(std::span<const uint8_t> bytes)
 {
     TraceBytes("RX", bytes);
+    CountReceived(bytes);
     bool overflow = false;
     {
         std::lock_guard lock(m_inMutex);
