@@ -48,7 +48,7 @@ ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPla
     out.Line(out.Paint(answer ? "vekhost answer: " : "vekhost call: ", Style::Bold) + Describe(plan, line));
     MapPort(out, line, plan.modem.port);
 
-    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk, trace.Path()));
+    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk));
     CallFlow flow(session, plan);
     Transfers transfers(session, plan.transferSettings);
     const ExitCode code = RunCallPlan(flow, transfers, answer);
@@ -62,7 +62,7 @@ ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPla
     // A port that never opened has no line speed to show.
     facts.lineSpeed = session.PortOpened() ? session.LineSpeed() : 0;
     facts.transfers = transfers.Totals();
-    if (!trace.Owned() && !trace.Path().empty())
+    if (!trace.Path().empty())
         facts.extra.emplace_back("trace", trace.Path());
     PrintSummary(out, session, facts);
     if (global.json)

@@ -27,14 +27,13 @@ inline std::optional<std::chrono::milliseconds> TimeoutOf(const GlobalOptions& g
     return std::chrono::milliseconds(static_cast<int64_t>(global.timeoutSeconds * 1000));
 }
 
-inline SessionOptions SessionOptionsFor(const GlobalOptions& global, uint32_t chunk, std::string tracePath)
+inline SessionOptions SessionOptionsFor(const GlobalOptions& global, uint32_t chunk)
 {
     SessionOptions options;
     options.timeout = TimeoutOf(global);
     options.chunk = chunk;
     options.verbose = global.verbose;
     options.quiet = global.quiet;
-    options.tracePath = std::move(tracePath);
     return options;
 }
 

@@ -72,9 +72,9 @@ void PrintHeader(Console& out, const std::string& device, int port, const TraceF
     out.Line("  modem     " + std::to_string(kSpeed) +
              " bit/s, init \"ATE0S12=10\", built-in definition (empty data folder)");
     if (trace.Path().empty())
-        out.Line("  trace     none (no byte counts)");
+        out.Line("  trace     through the library's trace hook (VEK_TRACE=FILE keeps a copy)");
     else
-        out.Line("  trace     " + trace.Path() + (trace.Owned() ? " (VEK_TRACE, removed at exit)" : " (VEK_TRACE)"));
+        out.Line("  trace     " + trace.Path() + " (VEK_TRACE)");
     out.Line("");
 }
 
@@ -114,7 +114,7 @@ ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
     PrintHeader(out, sim.SlavePath(), options.port, trace);
 
     const CallPlan plan = DemoPlan(options.port);
-    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk, trace.Path()));
+    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk));
     CallFlow flow(session, plan);
     Transfers transfers(session, plan.transferSettings);
     ExitCode code = RunCallPlan(flow, transfers, false);

@@ -95,10 +95,13 @@ void ReportIdleRequest(int what, int arg)
 HostSession::HostSession(Console& console, SessionOptions options)
     : m_console(console), m_options(std::move(options)), m_start(Clock::now()), m_lastStatus(m_start)
 {
-    if (!m_options.tracePath.empty()) {
-        m_follower.emplace(m_options.tracePath);
-        m_follower->SkipExisting();
-    }
+}
+
+void HostSession::OnTraceLine(const char* line, void* context)
+{
+    auto* self = static_cast<HostSession*>(context);
+    std::lock_guard lock(self->m_traceMutex);
+    self->m_traceLines.emplace_back(line);
 }
 
 HostSession::~HostSession() { Stop(); }
@@ -121,6 +124,7 @@ bool HostSession::Start()
     m_window = VekCreateWindow(&HostSession::WindowProc, this);
     if (m_window == 0)
         return false;
+    VekSetTraceHook(&HostSession::OnTraceLine, this);
     m_started = VEKComm2_Init(m_window) == 1;
     if (m_started)
         g_current = this;
@@ -132,10 +136,13 @@ void HostSession::Stop()
     if (m_started) {
         Settle(std::chrono::milliseconds(kQuietMs));
         m_lineSpeed = VEKComm2_GetCurrentBaudRate();
+        ReadFigures();
         VEKComm2_Uninit();
         m_started = false;
         g_current = nullptr;
     }
+    // The library's threads have ended: no line can arrive any more.
+    VekSetTraceHook(nullptr, nullptr);
     if (m_window == 0)
         return;
     // Blocks posted before the library stopped are still ours to free.
@@ -373,12 +380,26 @@ bool HostSession::Pump(int ms)
     return any;
 }
 
+void HostSession::ReadFigures()
+{
+    if (!m_started || VekGetLineFigures(&m_figures) != 1)
+        return;
+    m_totals.sent = m_figures.bytesSent;
+    m_totals.received = m_figures.bytesReceived;
+}
+
 void HostSession::PollTrace()
 {
-    if (!m_follower)
-        return;
-    for (TraceRecord& record : m_follower->Poll()) {
-        m_totals.Add(record);
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(m_traceMutex);
+        lines.swap(m_traceLines);
+    }
+    for (const std::string& line : lines) {
+        std::optional<TraceRecord> parsed = ParseTraceLine(line);
+        if (!parsed)
+            continue;
+        TraceRecord& record = *parsed;
         if (m_options.verbose) {
             char head[32];
             std::snprintf(head, sizeof head, "  trace %10llu ", static_cast<unsigned long long>(record.ms));
@@ -398,8 +419,10 @@ void HostSession::SetActivity(std::string activity)
 void HostSession::RefreshStatus()
 {
     m_lastStatus = Clock::now();
-    if (m_started)
+    if (m_started) {
         m_lineSpeed = VEKComm2_GetCurrentBaudRate();
+        ReadFigures();
+    }
     if (!m_console.Live())
         return;
     LinkStatus status;

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,7 +44,6 @@ struct SessionOptions {
     uint32_t chunk = 64;
     bool verbose = false;
     bool quiet = false;
-    std::string tracePath;
 };
 
 class HostSession {
@@ -82,6 +82,7 @@ public:
     void RefreshStatus();
     bool Online() const { return m_online; }
     const Efficiency& LinkEfficiency() const { return m_efficiency; }
+    // Bytes each way as the library counted them.
     const TraceTotals& Totals() const { return m_totals; }
     const std::vector<TraceRecord>& Trace() const { return m_trace; }
     const std::vector<Note>& Notes() const { return m_notes; }
@@ -91,9 +92,13 @@ public:
     // The modem answered or a call connected: the port was open.
     bool PortOpened() const;
     void PollTrace();
+    // The library's own counts of the line (bytes each way).
+    void ReadFigures();
 
 private:
     static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs on library threads: only queues the line for this thread.
+    static void OnTraceLine(const char* line, void* context);
     void OnNotification(int code, LPARAM lParam);
     void PrintNote(const Note& note);
     WaitResult Wait(WaitKind kind, std::initializer_list<int> wanted, const std::vector<int>* failures);
@@ -123,7 +128,9 @@ private:
     std::vector<Note> m_notes;
     size_t m_cursor = 0;
     Efficiency m_efficiency;
-    std::optional<TraceFollower> m_follower;
+    std::mutex m_traceMutex;
+    std::vector<std::string> m_traceLines; // from the hook, not yet read
+    VekLineFigures m_figures{};
     std::vector<TraceRecord> m_trace;
     TraceTotals m_totals;
     std::string m_activity;

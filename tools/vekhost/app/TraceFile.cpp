@@ -17,24 +17,8 @@ std::string TempPattern(const char* stem)
 
 TraceFile::TraceFile()
 {
-    if (const char* path = std::getenv("VEK_TRACE"); path != nullptr && *path != '\0') {
+    if (const char* path = std::getenv("VEK_TRACE"); path != nullptr && *path != '\0')
         m_path = path;
-        return;
-    }
-    std::string pattern = TempPattern("vekhost-trace");
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return; // no trace: no byte counts, the call still works
-    ::close(fd);
-    m_path = pattern;
-    m_owned = true;
-    ::setenv("VEK_TRACE", m_path.c_str(), 1);
-}
-
-TraceFile::~TraceFile()
-{
-    if (m_owned)
-        ::unlink(m_path.c_str());
 }
 
 TempFolder::TempFolder(const char* stem)
