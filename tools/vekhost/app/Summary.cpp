@@ -53,7 +53,7 @@ void PrintSummary(Console& out, const HostSession& session, const SummaryFacts& 
                       static_cast<unsigned long long>(t.bytesRead), static_cast<unsigned long long>(t.bytesWritten));
         Row(out, "transfers", text);
     }
-    for (const SavedRead& s : t.saved)
+    for (const SavedRecord& s : t.saved)
         Row(out, "saved",
             std::to_string(s.bytes) + (s.bytes < s.asked ? " of " + std::to_string(s.asked) : std::string()) +
                 " bytes to " + s.where);
@@ -93,8 +93,7 @@ void PrintJsonSummary(const char* command, const Console& out, const HostSession
     r.transfers = facts.transfers.transfers;
     r.bytesRead = facts.transfers.bytesRead;
     r.bytesWritten = facts.transfers.bytesWritten;
-    for (const SavedRead& s : facts.transfers.saved)
-        r.saved.push_back({s.where, s.bytes, s.asked});
+    r.saved = facts.transfers.saved;
     r.lineSpeed = facts.lineSpeed;
     r.bytesSent = session.Totals().sent;
     r.bytesReceived = session.Totals().received;

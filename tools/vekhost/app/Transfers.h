@@ -5,6 +5,7 @@
 #include "HostSession.h"
 
 #include "vekhost/ExitCodes.h"
+#include "vekhost/JsonReport.h"
 #include "vekhost/PoolRequest.h"
 #include "vekhost/TransferArgument.h"
 
@@ -21,17 +22,11 @@ struct TransferSettings {
     uint32_t chunk = 64;
 };
 
-struct SavedRead {
-    std::string where;
-    size_t bytes = 0;
-    uint32_t asked = 0;
-};
-
 struct TransferTotals {
     int transfers = 0;
     uint64_t bytesRead = 0;
     uint64_t bytesWritten = 0;
-    std::vector<SavedRead> saved;
+    std::vector<SavedRecord> saved; // reads saved to files or stdout
 };
 
 struct ReadOutcome {
