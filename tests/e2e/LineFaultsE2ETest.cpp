@@ -76,20 +76,23 @@ TEST_F(LineFaultsE2ETest, NoisyLineNeverDeliversWrongData)
     }
     ASSERT_TRUE(open) << CodesText();
 
+    // A transfer may honestly take ten failed exchanges of 8 s before the
+    // link is given up.
+    constexpr auto kTransferLimit = 120000ms;
     int reads = 0, writes = 0;
     for (uint16_t i = 0; i < 24; ++i) {
         const uint16_t offset = static_cast<uint16_t>((i * 8) % 48);
         if (i % 3 == 2) {
             const Bytes data = {static_cast<uint8_t>(i), 0x5A, static_cast<uint8_t>(~i)};
             AddPool('-', 0x57, static_cast<uint16_t>(0x0400 + i * 4), data, 3);
-            if (!WaitFor(5, 30000ms))
+            if (!WaitFor(5, kTransferLimit))
                 break; // only a lost link may stop it, and it is reported
             EXPECT_EQ(sim->ReadMemory(static_cast<uint16_t>(0x0400 + i * 4), 3), data);
             ++writes;
             continue;
         }
         AddPool('u', 0x52, static_cast<uint16_t>(kPatternAddress + offset), {}, 16);
-        if (!WaitFor(6, 30000ms))
+        if (!WaitFor(6, kTransferLimit))
             break;
         EXPECT_EQ(BlockOf(6), Bytes(memory.begin() + offset, memory.begin() + offset + 16)) << "read " << i;
         ++reads;

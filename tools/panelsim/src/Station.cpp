@@ -8,7 +8,8 @@ namespace panelsim {
 
 Station::Station(const Options& options, Line& line, Trace& trace, Observations& observations)
     : m_options(options), m_line(line), m_trace(trace), m_observations(observations),
-      m_panel(options.panel, options.pcLink, observations, trace), m_faults(options.faults, options.seed)
+      m_panel(options.panel, options.pcLink, observations, trace), m_faults(options.faults, options.seed),
+      m_faultsReceived(options.faults, options.seed ^ 0x9E3779B9u)
 {
     if (!options.pcLink)
         m_modem.emplace(options.modem);
@@ -73,7 +74,7 @@ void Station::FeedPanel(std::span<const uint8_t> bytes, Time now)
         m_panel.Receive(bytes, now);
         return;
     }
-    const std::vector<uint8_t> damaged = m_faults.Damage(bytes, m_observations.counters);
+    const std::vector<uint8_t> damaged = m_faultsReceived.Damage(bytes, m_observations.counters);
     m_panel.Receive(damaged, now);
 }
 

@@ -62,6 +62,9 @@ private:
     std::optional<Modem> m_modem;
     Panel m_panel;
     FaultInjector m_faults;
+    // Faults on what the host sends draw from a generator of their own, so
+    // each direction's damage follows only its own bytes, not their timing.
+    FaultInjector m_faultsReceived;
     std::deque<Pending> m_pending;
     std::optional<Time> m_callbackAt;
     std::optional<Time> m_dropAt;
