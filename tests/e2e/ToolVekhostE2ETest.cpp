@@ -236,5 +236,26 @@ TEST(ToolVekhostE2ETest, JsonSummaryAndQuietOutput)
     EXPECT_EQ(lines, 4u) << loud.out;
 }
 
+TEST(ToolVekhostE2ETest, APanelThatStopsAnsweringEndsAsLinkLostNotAsATimeOut)
+{
+    panelsim::Options options = QuickPanel(2);
+    options.faults.missRate = 1.0; // identifies itself, then answers nothing
+    Line line(options);
+    ASSERT_TRUE(line.started) << line.simulator.Error();
+
+    // The library resends for about 45 s before it calls the link lost;
+    // the default wait lets it say so.
+    const ToolRun run = RunTool(ToolPath("vekhost"), CallArgs({"--read", "0x10:4"}), {line.ComVariable()});
+    EXPECT_EQ(run.exitCode, 27) << run.out << run.err;
+    EXPECT_NE(run.err.find("the panel stopped answering [library: link lost (27)]"), std::string::npos) << run.err;
+
+    // --timeout bounds every wait instead, and says that it did.
+    const ToolRun bounded =
+        RunTool(ToolPath("vekhost"), {"--timeout", "1", "call", "--port", "1", "--phone", "5551234", "--read", "0:4"},
+                {line.ComVariable()});
+    EXPECT_EQ(bounded.exitCode, 124) << bounded.out << bounded.err;
+    EXPECT_NE(bounded.err.find("timed out after 1 s"), std::string::npos) << bounded.err;
+}
+
 } // namespace
 } // namespace vektest

@@ -273,10 +273,20 @@ void HostSession::BeginStage(CallStage stage, bool keepReceived)
 
 std::vector<uint8_t> HostSession::ReceivedSinceStage() const
 {
+    // The session is opened by the first frame sent after the dial: only
+    // what came after it answers that frame (not CONNECT, not the
+    // identification).
+    bool counting = m_stage != CallStage::SessionOpen;
     std::vector<uint8_t> bytes;
-    for (size_t i = std::min(m_stageMark, m_trace.size()); i < m_trace.size(); ++i)
-        if (m_trace[i].kind == TraceKind::Received)
-            bytes.insert(bytes.end(), m_trace[i].bytes.begin(), m_trace[i].bytes.end());
+    for (size_t i = std::min(m_stageMark, m_trace.size()); i < m_trace.size(); ++i) {
+        const TraceRecord& record = m_trace[i];
+        const auto isText = [](uint8_t b) { return b == '\r' || b == '\n' || (b >= 0x20 && b <= 0x7E); };
+        if (!counting && record.kind == TraceKind::Sent &&
+            !std::all_of(record.bytes.begin(), record.bytes.end(), isText))
+            counting = true;
+        if (counting && record.kind == TraceKind::Received)
+            bytes.insert(bytes.end(), record.bytes.begin(), record.bytes.end());
+    }
     return bytes;
 }
 
