@@ -227,6 +227,8 @@ TEST(ToolVekhostE2ETest, JsonSummaryAndQuietOutput)
     EXPECT_EQ(reads, 16);
     // Quiet: not one line per request of 16 bytes.
     EXPECT_EQ(run.err.find("read done"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("/256 bytes"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Reading 256 bytes at 0x0100"), std::string::npos) << run.err;
 
     const ToolRun loud =
         RunTool(ToolPath("vekhost"), CallArgs({"--chunk", "16", "--read", "0x0100:64"}), {line.ComVariable()});

@@ -81,6 +81,7 @@ public:
     void SetActivity(std::string activity);
     void RefreshStatus();
     bool Online() const { return m_online; }
+    bool Quiet() const { return m_options.quiet; }
     const Efficiency& LinkEfficiency() const { return m_efficiency; }
     // Bytes each way as the library counted them.
     const TraceTotals& Totals() const { return m_totals; }

@@ -79,7 +79,10 @@ void Transfers::ShowProgress(const char* verb, uint32_t address, uint32_t done, 
         m_session.SetActivity(done < total ? FormatProgress(what, done, total) : std::string());
         return;
     }
-    // Plain output: a line at each quarter of a transfer of several pieces.
+    // Plain output: a line at each quarter of a transfer of several pieces;
+    // quiet keeps to one line per transfer.
+    if (m_session.Quiet())
+        return;
     const int quarter = total == 0 ? 4 : static_cast<int>(uint64_t{done} * 4 / total);
     if (quarter == m_lastQuarter || total <= m_settings.chunk)
         return;
