@@ -34,8 +34,8 @@ protected:
         p[VEK_POOL_ADDRESS] = 0x34;
         p[VEK_POOL_ADDRESS + 1] = 0x12;
         p[VEK_POOL_COMMAND] = 0x01; // a short-code command (1 to 10)
-        Put32(p, VEK_POOL_FLAGS, flags);
         if (recordSize >= 48) {
+            Put32(p, VEK_POOL_FLAGS, flags);
             Put32(p, VEK_POOL_DATA, r.data);
             Put32(p, VEK_POOL_OPERATION, operation);
         }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <cstring>
 #include <thread>
 
@@ -132,7 +134,7 @@ TEST(MessageWindowTest, SendFromAnotherThreadRunsOnTheOwnerAndWaits)
             return static_cast<LRESULT>(w + 1);
         },
         nullptr);
-    LRESULT result = 0;
+    std::atomic<LRESULT> result{0}; // read here while the sender writes it
     std::thread sender([&] { result = SendMessageA(h, 2000, 41, 0); });
     while (result == 0)
         VekPumpMessages(10);

@@ -235,6 +235,11 @@ ManualClockScope::ManualClockScope(bool autoAdvance)
     SetClock(&m_clock);
 }
 
-ManualClockScope::~ManualClockScope() { SetClock(nullptr); }
+ManualClockScope::~ManualClockScope()
+{
+    // A silence timer a test started must not wait on a clock that is gone.
+    StopRxSilenceTimerThread();
+    SetClock(nullptr);
+}
 
 } // namespace vek::test
