@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -257,6 +258,29 @@ TEST(ToolVekhostE2ETest, APanelThatStopsAnsweringEndsAsLinkLostNotAsATimeOut)
                 {line.ComVariable()});
     EXPECT_EQ(bounded.exitCode, 124) << bounded.out << bounded.err;
     EXPECT_NE(bounded.err.find("timed out after 1 s"), std::string::npos) << bounded.err;
+}
+
+TEST(ToolVekhostE2ETest, SignalsEndTheRunWithTheirOwnExitCodes)
+{
+    panelsim::Options options = QuickPanel(2);
+    // The modem never answers the dial: the run waits until it is stopped.
+    options.modem.numbers["5551234"].outcome = panelsim::DialOutcome::Silence;
+    Line line(options);
+    ASSERT_TRUE(line.started) << line.simulator.Error();
+    struct Case {
+        int signal;
+        int exitCode;
+        const char* meaning;
+    };
+    const Case cases[] = {{SIGTERM, 143, "terminated (SIGTERM) (exit 143)"},
+                          {SIGINT, 130, "interrupted (Ctrl-C) (exit 130)"}};
+    for (const Case& c : cases) {
+        const ToolRun run =
+            RunTool(ToolPath("vekhost"), CallArgs({"--read", "0:4"}), {line.ComVariable()}, {c.signal, 1500});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+        EXPECT_NE(run.out.find(c.meaning), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("Ctrl-C again to leave now"), std::string::npos) << run.out;
+    }
 }
 
 } // namespace

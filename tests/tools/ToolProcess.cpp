@@ -1,7 +1,9 @@
 #include "tools/ToolProcess.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -33,7 +35,8 @@ std::string ToolPath(const std::string& name)
     return (top / "tools" / name / name).string();
 }
 
-ToolRun RunTool(const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env)
+ToolRun RunTool(const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env,
+                LateSignal late)
 {
     ToolRun run;
     int outPipe[2];
@@ -68,9 +71,22 @@ ToolRun RunTool(const std::string& path, const std::vector<std::string>& args, c
     ::close(errPipe[1]);
     bool outOpen = pid > 0;
     bool errOpen = pid > 0;
+    const auto signalAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(late.afterMs);
+    bool signalDue = late.signal != 0 && pid > 0;
     while (outOpen || errOpen) {
+        int wait = -1;
+        if (signalDue) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(signalAt - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                ::kill(pid, late.signal);
+                signalDue = false;
+            } else {
+                wait = static_cast<int>(left.count());
+            }
+        }
         pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0}, {errOpen ? errPipe[0] : -1, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+        if (::poll(fds, 2, wait) < 0 && errno != EINTR)
             break;
         if (fds[0].revents != 0)
             Drain(outPipe[0], run.out, outOpen);

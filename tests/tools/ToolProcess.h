@@ -16,9 +16,16 @@ struct ToolRun {
 
 // The folder the tools are built into (beside the tests' folder).
 std::string ToolPath(const std::string& name);
+// A signal sent to the program once it has run for a while, as a user
+// presses Ctrl-C or a service manager stops it.
+struct LateSignal {
+    int signal = 0; // 0: none
+    int afterMs = 0;
+};
+
 // Runs path with args; env entries ("NAME=value") are added to this
 // process's environment, entries "NAME=" with nothing after remove NAME.
-ToolRun RunTool(const std::string& path, const std::vector<std::string>& args,
-                const std::vector<std::string>& env = {});
+ToolRun RunTool(const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                LateSignal late = {});
 
 } // namespace vektest
