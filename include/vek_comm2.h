@@ -136,7 +136,15 @@ extern "C" {
 
 /* ---- The sixteen exported functions ----------------------------------- */
 /* All must be called on the thread that called VEKComm2_Init, which must
- * pump messages (VekPumpMessages) for notifications to arrive. */
+ * pump messages (VekPumpMessages) for notifications to arrive. Exceptions:
+ * - VEKComm2_Init and VEKComm2_Uninit take turns, whatever threads call
+ *   them: a second Init while the library runs keeps it, takes the new host
+ *   window and returns 1.
+ * - VEKComm2_ForceHangUp may be called from any thread. On the Init thread
+ *   the forced hang-up has run when it returns; from another thread it is
+ *   posted and runs when the Init thread next pumps. It returns 1 either way.
+ * A host that exits or unloads the library without Uninit does no harm: the
+ * library stops its threads and closes the port first, within moments. */
 VEK_API int VEKComm2_AddPool(HGLOBAL request);
 VEK_API int VEKComm2_AnsOverrideCall(void);
 VEK_API int VEKComm2_CommInit(void);

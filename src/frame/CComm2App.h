@@ -5,6 +5,7 @@
 #include "modem/CModemSettings.h"
 #include "vek_host.h"
 
+#include <atomic>
 #include <string>
 
 namespace vek {
@@ -25,11 +26,13 @@ public:
     std::string m_strRegistryKey;
     std::string m_strModemDir;
     std::string m_strDatabasePath;
-    HWND m_hWndHost = 0;
-    CCommStatusDlg* m_pStatusDlg = nullptr;
+    // Read by the dialog's relays and by exports on any thread.
+    std::atomic<HWND> m_hWndHost{0};
+    std::atomic<CCommStatusDlg*> m_pStatusDlg{nullptr};
     CModemSettings m_modemSettings;
 };
 
-extern CComm2App theApp;
+// Never destroyed: library threads may use it until a process has ended.
+extern CComm2App& theApp;
 
 } // namespace vek

@@ -19,7 +19,7 @@ int VEKComm2_AddPool(HGLOBAL request)
 {
     return Guarded(1, [&] {
         if (theApp.m_pStatusDlg != nullptr)
-            AddPool(*theApp.m_pStatusDlg, request);
+            AddPool(*theApp.m_pStatusDlg.load(), request);
         return 1;
     });
 }
@@ -28,7 +28,7 @@ int VEKComm2_AnsOverrideCall(void)
 {
     return Guarded(1, [] {
         if (theApp.m_pStatusDlg != nullptr)
-            AnswerOverrideCall(*theApp.m_pStatusDlg);
+            AnswerOverrideCall(*theApp.m_pStatusDlg.load());
         return 1;
     });
 }
@@ -37,7 +37,7 @@ int VEKComm2_HangUp(int a, int b)
 {
     return Guarded(1, [&] {
         if (theApp.m_pStatusDlg != nullptr)
-            QueueHangUp(*theApp.m_pStatusDlg, a, b);
+            QueueHangUp(*theApp.m_pStatusDlg.load(), a, b);
         return 1;
     });
 }

@@ -4,7 +4,12 @@
 #include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
 #include "link/SessionState.h"
+#include "platform/Event.h"
+#include "platform/WindowOwner.h"
 #include "vek_comm2.h"
+
+#include <memory>
+#include <mutex>
 
 using namespace vek;
 
@@ -12,8 +17,46 @@ namespace {
 
 CCommStatusDlg* Dialog() { return theApp.m_pStatusDlg; }
 
+// Start and stop of the library are one at a time, whichever threads call.
+std::mutex& LifecycleMutex()
+{
+    static auto* m = new std::mutex; // never destroyed: exit may need it
+    return *m;
+}
+
+void StopLibrary()
+{
+    CCommStatusDlg* dlg = theApp.m_pStatusDlg.exchange(nullptr);
+    if (dlg != nullptr)
+        dlg->DestroyWindow();
+}
+
+// A host that exits or unloads the library without Uninit: its threads are
+// stopped before the code or anything they use goes away. Every wait ends at
+// once meanwhile, so the worker runs out of its step in moments; the port
+// is closed with the device.
+struct StopAtExit {
+    StopAtExit() = default;
+    StopAtExit(const StopAtExit&) = delete;
+    StopAtExit& operator=(const StopAtExit&) = delete;
+    ~StopAtExit()
+    {
+        std::lock_guard lock(LifecycleMutex());
+        if (theApp.m_pStatusDlg == nullptr)
+            return;
+        AbandonWaits(true);
+        StopLibrary();
+        AbandonWaits(false);
+    }
+};
+
+// Made once the first start is complete, so that its destructor runs
+// before those of everything the start brought into being.
+void StopAtExitOnce() { static const StopAtExit stop; }
+
 int InitLibrary(HWND hostWindow)
 {
+    std::lock_guard lock(LifecycleMutex());
     theApp.m_hWndHost = hostWindow;
     // A second Init without Uninit keeps the running dialog and worker: two
     // workers on one queue would fight over every step, and reloading the
@@ -27,6 +70,7 @@ int InitLibrary(HWND hostWindow)
     if (!dlg->Create(hostWindow))
         return 0;
     theApp.m_pStatusDlg = dlg.release();
+    StopAtExitOnce();
     return 1;
 }
 
@@ -44,10 +88,8 @@ int VEKComm2_Init(HWND hostWindow)
 int VEKComm2_Uninit(void)
 {
     return Guarded(1, [] {
-        CCommStatusDlg* dlg = theApp.m_pStatusDlg;
-        theApp.m_pStatusDlg = nullptr;
-        if (dlg != nullptr)
-            dlg->DestroyWindow();
+        std::lock_guard lock(LifecycleMutex());
+        StopLibrary();
         return 1;
     });
 }
@@ -60,8 +102,15 @@ int VEKComm2_CommInit(void)
 int VEKComm2_ForceHangUp(void)
 {
     return Guarded(1, [] {
-        if (Dialog() != nullptr)
-            SendMessageA(Dialog()->m_hWnd, WM_COMMAND, VEK_CMD_HANGUP_BUTTON, 0);
+        const CCommStatusDlg* dlg = Dialog();
+        if (dlg == nullptr)
+            return 1;
+        // Sent on the dialog's own thread, so it has run on return; from
+        // any other thread posted, so a busy host thread cannot hang it.
+        if (IsWindowOwnerThread(dlg->m_hWnd))
+            SendMessageA(dlg->m_hWnd, WM_COMMAND, VEK_CMD_HANGUP_BUTTON, 0);
+        else
+            PostMessageA(dlg->m_hWnd, WM_COMMAND, VEK_CMD_HANGUP_BUTTON, 0);
         return 1;
     });
 }

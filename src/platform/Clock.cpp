@@ -7,16 +7,18 @@
 
 namespace vek {
 
+// Never destroyed: a library thread may still wait on them while a host
+// that did not call Uninit runs its exit handlers.
 std::mutex& EventHubMutex()
 {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 
 std::condition_variable& EventHubCondition()
 {
-    static std::condition_variable cv;
-    return cv;
+    static auto* cv = new std::condition_variable;
+    return *cv;
 }
 
 uint64_t RealClock::NowMs()

@@ -26,6 +26,13 @@ bool Event::IsSet() const
     return m_set;
 }
 
+namespace {
+
+// Guarded by the hub mutex.
+bool g_waitsAbandoned = false;
+
+} // namespace
+
 // Holds the wait logic for both clocks; a friend of Event and ManualClock.
 class EventWaiter {
 public:
@@ -34,7 +41,7 @@ public:
         std::unique_lock lock(EventHubMutex());
         if (const int hit = Pick(events, count); hit >= 0)
             return Result(hit);
-        if (timeoutMs == 0)
+        if (timeoutMs == 0 || g_waitsAbandoned)
             return WaitResult::Timeout;
         Clock& clock = GetClock();
         if (clock.IsManual())
@@ -69,6 +76,8 @@ private:
                 cv.wait(lock);
                 if (const int hit = Pick(events, count); hit >= 0)
                     return Result(hit);
+                if (g_waitsAbandoned)
+                    return WaitResult::Timeout;
             }
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -76,7 +85,7 @@ private:
             const bool timedOut = cv.wait_until(lock, deadline) == std::cv_status::timeout;
             if (const int hit = Pick(events, count); hit >= 0)
                 return Result(hit);
-            if (timedOut)
+            if (timedOut || g_waitsAbandoned)
                 return WaitResult::Timeout;
         }
     }
@@ -95,7 +104,7 @@ private:
                 result = Result(hit);
                 break;
             }
-            if (!infinite && clock.m_now >= deadline)
+            if ((!infinite && clock.m_now >= deadline) || g_waitsAbandoned)
                 break;
             if (!infinite && clock.m_autoAdvance) {
                 clock.m_now = deadline;
@@ -124,6 +133,13 @@ WaitResult WaitForAny(Event& first, Event& second, Event& third, uint32_t timeou
 {
     Event* events[] = {&first, &second, &third};
     return EventWaiter::Wait(events, 3, timeoutMs);
+}
+
+void AbandonWaits(bool on)
+{
+    std::lock_guard lock(EventHubMutex());
+    g_waitsAbandoned = on;
+    EventHubCondition().notify_all();
 }
 
 void Sleep(uint32_t ms)

@@ -35,6 +35,10 @@ WaitResult WaitForEvent(Event& ev, uint32_t timeoutMs);
 WaitResult WaitForEither(Event& first, Event& second, uint32_t timeoutMs);
 // Same for three; the earliest set one wins.
 WaitResult WaitForAny(Event& first, Event& second, Event& third, uint32_t timeoutMs);
+// While on, every wait and sleep ends at once (events already set are still
+// taken): the library's threads run out of their steps in moments when a
+// process ends or unloads the library without Uninit.
+void AbandonWaits(bool on);
 // Sleeps on the library's clock.
 void Sleep(uint32_t ms);
 

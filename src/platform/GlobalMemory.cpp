@@ -19,8 +19,9 @@ struct Block {
 
 HandleTable<Block>& Blocks()
 {
-    static HandleTable<Block> table;
-    return table;
+    // Never destroyed: the worker may still hand a block over during exit.
+    static auto* table = new HandleTable<Block>;
+    return *table;
 }
 
 } // namespace

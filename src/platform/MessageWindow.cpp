@@ -1,5 +1,6 @@
 // Hidden message windows owned by a thread, with posted and sent messages.
 #include "platform/HandleTable.h"
+#include "platform/WindowOwner.h"
 #include "vek_host.h"
 
 #include <chrono>
@@ -42,18 +43,20 @@ struct Window {
     std::shared_ptr<ThreadQueue> queue;
 };
 
+// The tables are never destroyed: library threads post to them until the
+// very end of a process, exit handlers included.
 HandleTable<Window>& Windows()
 {
-    static HandleTable<Window> table;
-    return table;
+    static auto* table = new HandleTable<Window>;
+    return *table;
 }
 
 std::shared_ptr<ThreadQueue> QueueOf(std::thread::id thread)
 {
-    static std::mutex mutex;
-    static std::map<std::thread::id, std::shared_ptr<ThreadQueue>> queues;
-    std::lock_guard lock(mutex);
-    auto& queue = queues[thread];
+    static auto* mutex = new std::mutex;
+    static auto* queues = new std::map<std::thread::id, std::shared_ptr<ThreadQueue>>;
+    std::lock_guard lock(*mutex);
+    auto& queue = (*queues)[thread];
     if (!queue)
         queue = std::make_shared<ThreadQueue>();
     return queue;
@@ -88,6 +91,13 @@ void Dispatch(const QueuedMessage& msg)
 }
 
 } // namespace
+
+bool IsWindowOwnerThread(HWND hwnd)
+{
+    const auto window = Windows().Find(hwnd);
+    return window && window->owner == std::this_thread::get_id();
+}
+
 } // namespace vek
 
 using namespace vek;

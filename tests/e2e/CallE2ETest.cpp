@@ -46,7 +46,7 @@ TEST_P(LinkModeE2ETest, OutgoingCallReadsWritesAndHangsUp)
         << ::testing::PrintToString(seen.modemCommands);
     EXPECT_EQ(seen.modemCommands.back(), "AT"); // after the reset, as always
     EXPECT_TRUE(boxes.Texts().empty());
-    EXPECT_FALSE(theApp.m_pStatusDlg->m_commCtrl.GetPortOpen()); // the call is over
+    EXPECT_FALSE(theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen()); // the call is over
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMode, LinkModeE2ETest, ::testing::Values(1, 2, 3, 4, 5));

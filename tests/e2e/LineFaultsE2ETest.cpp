@@ -51,7 +51,7 @@ TEST_F(LineFaultsE2ETest, WrongPanelTypeEndsTheCall)
     ASSERT_TRUE(WaitFor(26)) << CodesText();
     ASSERT_TRUE(WaitFor(9)) << CodesText();
     EXPECT_EQ(Codes(), (std::vector<WPARAM>{9, 30, 23, 32, 26, 8, 9}));
-    EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg->m_commCtrl.GetPortOpen(); }));
+    EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
 }
 
 TEST_F(LineFaultsE2ETest, NoisyLineNeverDeliversWrongData)
@@ -120,7 +120,7 @@ TEST_F(LineFaultsE2ETest, LineDropInMidCallEndsInLinkLostAndACleanReset)
     ASSERT_TRUE(WaitFor(27, 5000ms)) << CodesText();
     ASSERT_TRUE(WaitFor(9, 10000ms)) << CodesText();
     EXPECT_EQ(Codes(), (std::vector<WPARAM>{9, 30, 23, 32, 90, 3, 6, 27, 8, 9}));
-    EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg->m_commCtrl.GetPortOpen(); }));
+    EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
 
     // Clean: the library starts over as on a fresh line.
     ASSERT_EQ(VEKComm2_CommInit(), 1);

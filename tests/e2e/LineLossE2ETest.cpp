@@ -12,7 +12,7 @@ class LineLossE2ETest : public CallHarness {
 protected:
     bool PortClosed()
     {
-        return PumpUntil([] { return !theApp.m_pStatusDlg->m_commCtrl.GetPortOpen(); });
+        return PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); });
     }
     bool Heard(WPARAM code) const
     {

@@ -72,11 +72,11 @@ TEST_F(LifecycleTest, InitStartsTheWorkerAndItsStepsReachTheHost)
 {
     ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
     ASSERT_NE(theApp.m_pStatusDlg, nullptr);
-    EXPECT_TRUE(theApp.m_pStatusDlg->HasWorker());
+    EXPECT_TRUE(theApp.m_pStatusDlg.load()->HasWorker());
     EXPECT_EQ(VEKComm2_GetCurrentBaudRate(), 300);
-    EXPECT_EQ(theApp.m_pStatusDlg->m_commCtrl.GetRThreshold(), 1);
-    EXPECT_EQ(theApp.m_pStatusDlg->m_commCtrl.GetSThreshold(), 1);
-    EXPECT_TRUE(theApp.m_pStatusDlg->m_commCtrl.GetDTREnable());
+    EXPECT_EQ(theApp.m_pStatusDlg.load()->m_commCtrl.GetRThreshold(), 1);
+    EXPECT_EQ(theApp.m_pStatusDlg.load()->m_commCtrl.GetSThreshold(), 1);
+    EXPECT_TRUE(theApp.m_pStatusDlg.load()->m_commCtrl.GetDTREnable());
 
     QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, 41, 1), true);
     QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, 100, 1), true); // swallowed
@@ -95,7 +95,7 @@ TEST_F(LifecycleTest, UninitStopsAWorkerThatWaitsWithoutLimit)
     EXPECT_EQ(VEKComm2_Uninit(), 1);
     // A new start after a stop works and gets a fresh worker.
     ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
-    EXPECT_TRUE(theApp.m_pStatusDlg->HasWorker());
+    EXPECT_TRUE(theApp.m_pStatusDlg.load()->HasWorker());
 }
 
 TEST_F(LifecycleTest, SecondInitKeepsTheRunningDialogAndTakesTheNewHost)
@@ -111,7 +111,7 @@ TEST_F(LifecycleTest, SecondInitKeepsTheRunningDialogAndTakesTheNewHost)
 TEST_F(LifecycleTest, ForceHangUpRunsSynchronouslyAheadOfWaitingWork)
 {
     ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
-    theApp.m_pStatusDlg->m_nLinkMode = 2;
+    theApp.m_pStatusDlg.load()->m_nLinkMode = 2;
     // Holding the queue lock keeps the worker from taking anything; the
     // forced hang-up runs on this thread and re-enters the lock.
     CSingleLock lock(g_csQueue);
@@ -172,8 +172,8 @@ TEST_F(LifecycleTest, NoControlMeansNoWorkerAndSafeLaterCalls)
     ASSERT_EQ(VEKComm2_Init(host.Handle()), 1); // the window exists all the same
     EXPECT_EQ(g_boxes, (std::vector<std::string>{"Failed to create OLE Communications Control"}));
     ASSERT_NE(theApp.m_pStatusDlg, nullptr);
-    EXPECT_FALSE(theApp.m_pStatusDlg->HasWorker());
-    EXPECT_FALSE(theApp.m_pStatusDlg->HasControl());
+    EXPECT_FALSE(theApp.m_pStatusDlg.load()->HasWorker());
+    EXPECT_FALSE(theApp.m_pStatusDlg.load()->HasControl());
     EXPECT_EQ(VEKComm2_CommInit(), 0);
     const auto got = WaitForNotifications(1);
     ASSERT_EQ(got.size(), 1u);
@@ -194,8 +194,8 @@ TEST_F(LifecycleTest, UserInitInfoSetsTheLineSpeedAndLinkMode)
     ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
     EXPECT_EQ(VEKComm2_UserInitInfo(2400, 3), 1);
     EXPECT_EQ(VEKComm2_GetCurrentBaudRate(), 2400);
-    EXPECT_EQ(theApp.m_pStatusDlg->m_nLinkMode, 3);
-    EXPECT_EQ(theApp.m_pStatusDlg->m_commCtrl.GetSettings(), "2400,N,8,2");
+    EXPECT_EQ(theApp.m_pStatusDlg.load()->m_nLinkMode, 3);
+    EXPECT_EQ(theApp.m_pStatusDlg.load()->m_commCtrl.GetSettings(), "2400,N,8,2");
 }
 
 } // namespace

@@ -1,0 +1,11 @@
+// Whether a message window belongs to the calling thread.
+#pragma once
+
+#include "vek_host.h"
+
+namespace vek {
+
+// False for an unknown window.
+bool IsWindowOwnerThread(HWND hwnd);
+
+} // namespace vek
