@@ -158,7 +158,8 @@ TEST_F(VekmdmTool, DamagedFileFailsWithAMessage)
 {
     std::ofstream(m_file, std::ios::binary) << std::string("\x01\x00\xFF\xFF\x02\x00", 6);
     EXPECT_NE(Run("show " + m_file), 0);
-    EXPECT_NE(Read("err.txt").find("damaged"), std::string::npos);
+    EXPECT_NE(Read("err.txt").find("The Archive File Has Been Damaged Please Reinstall (" + m_file + ")"),
+              std::string::npos);
     EXPECT_NE(Run("set " + m_file + " 0 ComPort 2"), 0);
 }
 
