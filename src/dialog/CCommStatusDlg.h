@@ -13,6 +13,7 @@
 #include "vek_host.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -69,21 +70,22 @@ public:
 
     ByteArray m_readData;
     ByteArray m_lastReply;
-    int32_t m_nCurrentBaudRate = 300;
+    // Written on the host's thread, read by the worker: atomic.
+    std::atomic<int32_t> m_nCurrentBaudRate{300};
     int16_t m_nStopBits = 2;
-    int32_t m_nRequestDelay = 100;
-    int32_t m_nByteDelay = 0;
-    int32_t m_nLinkMode = 0;
+    std::atomic<int32_t> m_nRequestDelay{100};
+    std::atomic<int32_t> m_nByteDelay{0};
+    std::atomic<int32_t> m_nLinkMode{0};
     CCommCtrl m_commCtrl;
     CModemSettings* m_pModemSettings = nullptr;
-    HostPanelRecord* m_pPanelRecord = nullptr;
+    std::atomic<HostPanelRecord*> m_pPanelRecord{nullptr};
     ByteArray m_openCode;
     ByteArray m_idCode;
-    int32_t m_nCallMode = 0;
+    std::atomic<int32_t> m_nCallMode{0};
     PanelIdentification m_ident{};
-    int32_t m_bLinkRequest = 0;
-    int32_t m_bDialFrame = 0;
-    int32_t m_bIdBlock = 0;
+    std::atomic<int32_t> m_bLinkRequest{0};
+    std::atomic<int32_t> m_bDialFrame{0};
+    std::atomic<int32_t> m_bIdBlock{0};
     std::unique_ptr<WorkerThread> m_pWorker;
     std::string m_strStatus;
     // Dialog thread only: the modem's NO CARRIER among an online call's bytes.

@@ -117,7 +117,7 @@ int VEKComm2_ForceHangUp(void)
 
 int VEKComm2_GetCurrentBaudRate(void)
 {
-    return Guarded(0, [] { return Dialog() ? Dialog()->m_nCurrentBaudRate : 0; });
+    return Guarded(0, [] { return Dialog() ? Dialog()->m_nCurrentBaudRate.load() : 0; });
 }
 
 void VEKComm2_ResetEfficiency(void) { g_nEfficiency = 10; }

@@ -21,7 +21,7 @@ int VekGetLineFigures(VekLineFigures* figures)
         figures->bytesReceived = counts.bytesReceived;
         figures->framesSent = counts.writes;
         figures->resends = counts.resends;
-        figures->lineSpeed = theApp.m_pStatusDlg != nullptr ? theApp.m_pStatusDlg.load()->m_nCurrentBaudRate : 0;
+        figures->lineSpeed = theApp.m_pStatusDlg != nullptr ? theApp.m_pStatusDlg.load()->m_nCurrentBaudRate.load() : 0;
         figures->efficiency = g_nEfficiency.load();
         return 1;
     });

@@ -4,6 +4,7 @@
 #include "modem/CArchive.h"
 #include "modem/CModem.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -41,7 +42,7 @@ public:
 
     int32_t m_nOutgoing = -1;
     int32_t m_nIncoming = -1;
-    int32_t m_nCurrent = -1;
+    std::atomic<int32_t> m_nCurrent{-1}; // chosen on the host's thread, read by the worker
     std::vector<std::unique_ptr<CModem>> m_modems; // null elements allowed
 };
 
