@@ -1,0 +1,112 @@
+// Arbitrary transfer requests: a request record and a data block built from
+// the input, with counts and sizes that need not agree, in every link mode.
+#include "dialog/CCommStatusDlg.h"
+#include "link/AddPool.h"
+#include "link/RequestQueue.h"
+#include "vek_comm2.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void Check(bool ok)
+{
+    if (!ok) {
+        std::abort();
+    }
+}
+
+HGLOBAL BlockOf(const uint8_t* bytes, size_t count, size_t blockSize)
+{
+    const HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, blockSize);
+    if (auto* p = static_cast<uint8_t*>(GlobalLock(h))) {
+        std::memcpy(p, bytes, std::min(count, blockSize));
+        GlobalUnlock(h);
+    }
+    return h;
+}
+
+struct Fixture {
+    Fixture()
+    {
+        modems.ResetToDefault();
+        dlg.m_pModemSettings = &modems;
+    }
+    vek::CModemSettings modems;
+    vek::CCommStatusDlg dlg;
+    std::vector<uint8_t> panel = std::vector<uint8_t>(VEK_PANEL_RECORD_MIN_SIZE, 0);
+};
+
+} // namespace
+
+// Header: flags (link mode in bits 0-2, panel record attached 0x08, data
+// handle 0x30: the data block, none, a freed one, the record itself), panel
+// options, record size, data block size (2 bytes), panel type and version.
+// Then the record's bytes, then the data block's.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Fixture f;
+    constexpr size_t kHeader = 7;
+    if (size < kHeader) {
+        return 0;
+    }
+    f.dlg.m_nLinkMode = data[0] & 0x07;
+    f.panel[VEK_PANEL_OPTIONS] = data[1];
+    f.dlg.m_pPanelRecord = (data[0] & 0x08) ? reinterpret_cast<vek::HostPanelRecord*>(f.panel.data()) : nullptr;
+    f.dlg.m_ident.panelType = data[5];
+    f.dlg.m_ident.panelVersion = data[6];
+    const size_t recordSize = data[2];
+    const size_t dataSize = data[3] | (data[4] << 8);
+
+    const uint8_t* rest = data + kHeader;
+    const size_t restSize = size - kHeader;
+    const HGLOBAL record = BlockOf(rest, restSize, recordSize);
+    const size_t used = std::min(restSize, recordSize);
+    const HGLOBAL block = BlockOf(rest + used, restSize - used, dataSize);
+
+    HGLOBAL named = block;
+    switch ((data[0] >> 4) & 0x03) {
+    case 1: named = 0; break;
+    case 2: {
+        named = GlobalAlloc(GMEM_MOVEABLE, 4);
+        GlobalFree(named);
+        break;
+    }
+    case 3: named = record; break;
+    default: break;
+    }
+    if (recordSize >= VEK_POOL_DATA + 4) {
+        if (auto* p = static_cast<uint8_t*>(GlobalLock(record))) {
+            std::memcpy(p + VEK_POOL_DATA, &named, sizeof named);
+            GlobalUnlock(record);
+        }
+    }
+
+    vek::AddPool(f.dlg, record);
+
+    size_t queued = 0;
+    {
+        vek::CSingleLock lock(vek::g_csQueue);
+        for (const auto& step : vek::g_requestQueue) {
+            if (!step) {
+                continue;
+            }
+            Check(step->m_nType == vek::STEP_PACKET);
+            Check(step->m_data.size() <= 65536 + 16);
+            ++queued;
+        }
+    }
+    // Nothing is queued from a record too short to hold its fields.
+    Check(recordSize >= VEK_POOL_RECORD_MIN_SIZE || queued == 0);
+    vek::QueueClear();
+    // Whatever AddPool did not take stays the caller's: free both (a
+    // handle already freed is refused, never a crash).
+    GlobalFree(record);
+    GlobalFree(block);
+    return 0;
+}
