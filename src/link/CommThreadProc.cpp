@@ -79,7 +79,7 @@ bool WorkerPass(CCommStatusDlg& dlg)
     const WakeReason wake = WaitForWork();
     if (WaitForEvent(g_evStop, 0) != WaitResult::Timeout)
         return false;
-    if (std::unique_ptr<CPool> none; EndCallIfLineLost(dlg, none))
+    if (std::unique_ptr<CPool> none; EndCallIfLineLost(dlg, none) || EndUseOfVanishedDevice(dlg))
         return true;
     IdleWatch(dlg, wake);
     std::unique_ptr<CPool> step = TakeStep();

@@ -3,7 +3,6 @@
 #include "dialog/CCommStatusDlg.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
-#include "link/SimpleSteps.h"
 #include "link/WorkerNotify.h"
 #include "vek_comm2.h"
 
@@ -64,12 +63,28 @@ bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
         g_bOnline = 0;
         PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
         PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
-        QueueAppend(EndOfCallStep(), true);
+        PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
         return true;
     }
     auto end = std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, callCode, 1);
     end->m_nTimeout = 0; // the panel is gone: no moment to wait for it
     QueueAppend(std::move(end), true);
+    return true;
+}
+
+bool EndUseOfVanishedDevice(CCommStatusDlg& dlg)
+{
+    if (g_bOnline || !dlg.m_commCtrl.IsDeviceGone())
+        return false;
+    {
+        CSingleLock lock(g_csQueue);
+        // Nothing in hand: the next CommInit finds the device gone and says so.
+        if (g_requestQueue.empty())
+            return false;
+        g_requestQueue.clear();
+    }
+    PostNotice(dlg, VEK_NOTIFY_PORT_UNAVAILABLE);
+    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
     return true;
 }
 

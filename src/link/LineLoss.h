@@ -31,4 +31,10 @@ void ClearLineLoss();
 // being ended only learns that the modem is back in command mode.
 bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step);
 
+// Worker: a device that went away outside an online call (the modem being
+// set up, a call being dialled) while work is queued. Nothing queued can
+// reach it and a CONNECT wait would poll it for ever: the queue is dropped,
+// the host hears 20 and the port is closed. True when it did so.
+bool EndUseOfVanishedDevice(CCommStatusDlg& dlg);
+
 } // namespace vek

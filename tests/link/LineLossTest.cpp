@@ -202,8 +202,8 @@ TEST_F(LineLossTest, VanishedDeviceIsReportedDownAndResetWithoutSending)
     h.Device().ClearWritten();
     RunPacketStep(h.Dlg(), ReadStep(), WakeReason::Signalled);
     EXPECT_EQ(Notices(), (Posts{{27, 0}}));
-    EXPECT_EQ(Done(), (Posts{{8, 0}, {9, 0}}));
-    EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{6, 0, 89, {}}}));
+    EXPECT_EQ(Done(), (Posts{{8, 0}, {9, 0}, {89, static_cast<LPARAM>(g_nCallSerial.load())}}));
+    EXPECT_TRUE(QueuedSteps().empty());
     EXPECT_EQ(g_bOnline, 0);
     EXPECT_TRUE(h.Device().WrittenBytes().empty());
 }
@@ -214,6 +214,20 @@ TEST_F(LineLossTest, IdleWorkerEndsTheCallAtOnce)
     ASSERT_TRUE(WorkerPass(h.Dlg()));
     EXPECT_EQ(Notices(), (Posts{{27, 0}}));
     EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{4, 0, 100, {}}}));
+}
+
+TEST_F(LineLossTest, DeviceGoneWhileDiallingEndsThePollWith20)
+{
+    g_bOnline = 0;
+    // The CONNECT wait of a dial polls without limit.
+    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_MODEM, 1, 32, 0), true);
+    h.Device().Vanish();
+    ASSERT_TRUE(WorkerPass(h.Dlg()));
+    EXPECT_EQ(Notices(), (Posts{{20, 0}}));
+    EXPECT_EQ(Done(), (Posts{{89, static_cast<LPARAM>(g_nCallSerial.load())}}));
+    EXPECT_TRUE(QueuedSteps().empty());
+    ASSERT_TRUE(WorkerPass(h.Dlg())); // once only
+    EXPECT_EQ(Notices(), Posts{});
 }
 
 TEST_F(LineLossTest, CallBeingEndedOnlySkipsTheEscape)

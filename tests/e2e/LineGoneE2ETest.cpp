@@ -1,0 +1,51 @@
+// In real time: the other end of the line goes away in each phase of a call.
+// Whatever the phase, the host hears something it can act on, the port is
+// put down, and the next line works.
+#include "e2e/CallHarness.h"
+#include "frame/CComm2App.h"
+
+namespace vek::test {
+namespace {
+
+struct Phase {
+    const char* name;
+    std::vector<WPARAM> heard; // after 9, 30, 23
+};
+
+class LineGoneE2ETest : public CallHarness, public ::testing::WithParamInterface<Phase> {};
+
+TEST_P(LineGoneE2ETest, HostIsToldThePortIsPutDownAndTheNextLineWorks)
+{
+    const std::string phase = GetParam().name;
+    panelsim::Options options;
+    options.modem.numbers["5551234"] = {panelsim::DialOutcome::Connect, 9600, phase == "dialling" ? 8000 : 200};
+    options.panel.identDelayMs = phase == "identification" ? 6000 : 500;
+    StartPanel(options);
+    SetupModem();
+    ASSERT_EQ(VEKComm2_CommInit(), 1);
+    ASSERT_TRUE(WaitFor(9)) << CodesText();
+    ASSERT_EQ(VEKComm2_PanelInit(record.Get(), "1234", "", 1), 1);
+    ASSERT_TRUE(WaitFor(phase == "dialling" ? 23 : 32)) << CodesText();
+    PumpUntil([] { return false; }, 300ms); // well into the wait
+    sim->Stop();                            // the line is gone
+    const WPARAM last = GetParam().heard.back();
+    ASSERT_TRUE(WaitFor(last, 10000ms)) << CodesText();
+    std::vector<WPARAM> expected = {9, 30, 23};
+    expected.insert(expected.end(), GetParam().heard.begin(), GetParam().heard.end());
+    EXPECT_EQ(Codes(), expected);
+    EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
+    EXPECT_TRUE(boxes.Texts().empty());
+
+    // A new line on the same port works as before.
+    sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
+    ASSERT_TRUE(sim->Start()) << sim->Error();
+    VekSetPortDevice(kCallPort, sim->SlavePath().c_str());
+    ASSERT_TRUE(PlaceCall()) << CodesText();
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, LineGoneE2ETest,
+                         ::testing::Values(Phase{"dialling", {20}}, Phase{"identification", {32, 18, 8, 9}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace vek::test
