@@ -45,6 +45,10 @@ run_session() { # label, arguments
 run_session m2-115200 --mode 2 --speed 115200 --read $read2 --write $write2 --chunk 1024
 run_session m2-9600 --mode 2 --speed 9600 --read $read2 --write $write2 --chunk 1024
 run_session m3-1200 --mode 3 --speed 1200 --read $read3 --write $write3 --chunk 8
+# Where the time went: the same 115200 session again with the library's trace
+# hook timing every read and write (which costs a little time itself).
+echo "session m2-115200 with breakdown ..." >&2
+"$session" session --mode 2 --speed 115200 --read $read2 --write $write2 --chunk 1024 --breakdown 1 >"$out/breakdown.txt"
 
 # 3. One call idle online.
 echo "idle ${idle_seconds} s ..." >&2
@@ -106,6 +110,21 @@ for line in open(f'{out}/sessions.txt'):
     p(f"| {what} | `vek_session session {cmd}` | {d['requests']} | {d['sent']} / {d['received']} | "
       f"{float(d['floor_ms']) / 1000:.3f} | {float(d['measured_ms']) / 1000:.3f} | {float(d['overhead_pct']):.2f} % | "
       f"**{float(d['overhead_vs_emulated_pct']):.2f} %** |")
+
+text = open(f'{out}/breakdown.txt').read().splitlines()
+d, b = kv(text[0]), kv(text[1])
+floor = float(d['emulated_floor_ms'])
+panel_extra = float(b['panel_side_ms']) - float(b['sent_line_ms']) - int(d['requests']) * 20
+reading_extra = float(b['reading_ms']) - (int(d['received']) - int(d['requests'])) * float(b['sent_line_ms']) / int(d['sent'])
+p(f"\nWhere the time of the 115200 session went (the same session again, with the library's trace hook timing every "
+  f"read and write: `vek_session session --mode 2 --speed 115200 --read {d['read']} --write {d['write']} --chunk 1024 --breakdown 1`; "
+  f"measured {float(d['measured_ms']) / 1000:.3f} s, {float(d['overhead_vs_emulated_pct']):.2f} % over panelsim's line):\n")
+p('| Part | ms | beyond the line and think time (ms) | % of the floor |')
+p('|---|---|---|---|')
+p(f"| library: from the last byte read to the next byte written, and to the host's notification | {float(b['turnaround_ms']):.1f} | {float(b['turnaround_ms']):.1f} | **{100 * float(b['turnaround_ms']) / floor:.2f} %** |")
+p(f"| library: writing each request (the line carries it later, on the panel's side) | {float(b['writing_ms']):.1f} | - | - |")
+p(f"| panelsim: last byte written to first byte of the reply (request on the line, {int(d['requests'])} × 20 ms think time) | {float(b['panel_side_ms']):.1f} | {panel_extra:.1f} | {100 * panel_extra / floor:.2f} % |")
+p(f"| panelsim: the replies on the line, first byte to last | {float(b['reading_ms']):.1f} | {reading_extra:.1f} | {100 * reading_extra / floor:.2f} % |")
 
 d = kv(open(f'{out}/idle.txt').read())
 p('\n### 3. One call idle online\n')

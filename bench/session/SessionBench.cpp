@@ -22,6 +22,8 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,9 +49,67 @@ struct Settings {
     int idleSeconds = 60;
     long idleFrom = 0;
     long idleTo = 0;
+    bool breakdown = false;
 };
 
 std::deque<std::pair<WPARAM, HGLOBAL>> g_notes;
+// With --breakdown 1: when the library read and wrote, from its trace hook.
+struct LineEvent {
+    Clock::time_point at;
+    bool sent;
+};
+std::mutex g_eventsMutex;
+std::vector<LineEvent> g_events;
+
+void OnTrace(const char* line, void*)
+{
+    const auto now = Clock::now();
+    const char* tx = std::strstr(line, " TX ");
+    const char* rx = std::strstr(line, " RX ");
+    if (tx == nullptr && rx == nullptr)
+        return;
+    std::lock_guard lock(g_eventsMutex);
+    g_events.push_back({now, tx != nullptr});
+}
+
+// Where a session's time went, from runs of writes and of reads: the
+// library's turnaround (last read to next write), its writing (first to last
+// write of a request), the panel's side (last write to first read: the line,
+// the think time, panelsim's own latency) and the reply's reading.
+struct Breakdown {
+    double turnaroundMs = 0;
+    double writingMs = 0;
+    double panelMs = 0;
+    double readingMs = 0;
+};
+
+Breakdown Analyse(Clock::time_point start, Clock::time_point end)
+{
+    std::lock_guard lock(g_eventsMutex);
+    Breakdown b;
+    auto ms = [](Clock::time_point a, Clock::time_point z) {
+        return std::chrono::duration<double, std::milli>(z - a).count();
+    };
+    std::optional<LineEvent> runStart, previous;
+    for (const LineEvent& e : g_events) {
+        if (e.at < start || e.at > end)
+            continue;
+        if (previous && previous->sent != e.sent) {
+            (previous->sent ? b.writingMs : b.readingMs) += ms(runStart->at, previous->at);
+            (previous->sent ? b.panelMs : b.turnaroundMs) += ms(previous->at, e.at);
+            runStart = e;
+        }
+        if (!runStart)
+            runStart = e;
+        previous = e;
+    }
+    if (previous && !previous->sent) {
+        b.readingMs += ms(runStart->at, previous->at);
+        b.turnaroundMs += ms(previous->at, end);
+    }
+    return b;
+}
+
 // Link mode 3's floor, summed one request at a time.
 double g_pacedFloorMs = 0;
 
@@ -297,7 +357,8 @@ int RunSession(const Settings& s, std::vector<uint8_t>& record)
     int requests = 0;
     const auto start = Clock::now();
     const bool ok = Transfer(false, s, s.readBytes, requests) && Transfer(true, s, s.writeBytes, requests);
-    const double measuredMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const auto end = Clock::now();
+    const double measuredMs = std::chrono::duration<double, std::milli>(end - start).count();
     VekGetLineFigures(&after);
     (void)record;
     if (!ok)
@@ -315,6 +376,13 @@ int RunSession(const Settings& s, std::vector<uint8_t>& record)
                 s.mode, s.speed, s.readBytes, s.writeBytes, s.chunk, requests, sent, received, lineMs, pausesMs,
                 floorMs, emulatedMs, measuredMs, 100.0 * (measuredMs - floorMs) / floorMs,
                 100.0 * (measuredMs - emulatedMs) / emulatedMs);
+    if (s.breakdown) {
+        const Breakdown b = Analyse(start, end);
+        std::printf("breakdown: turnaround_ms=%.1f writing_ms=%.1f panel_side_ms=%.1f reading_ms=%.1f "
+                    "sent_line_ms=%.1f turnaround_per_request_ms=%.3f\n",
+                    b.turnaroundMs, b.writingMs, b.panelMs, b.readingMs, EmulatedLineMs(s, sent),
+                    b.turnaroundMs / requests);
+    }
     return 0;
 }
 
@@ -384,6 +452,8 @@ Settings Parse(int argc, char** argv)
             s.idleFrom = v;
         else if (k == "--to")
             s.idleTo = v;
+        else if (k == "--breakdown")
+            s.breakdown = v != 0;
         else
             Fail(("unknown option " + k).c_str());
     }
@@ -404,6 +474,8 @@ int main(int argc, char** argv)
     VekSetDataFolder(dir); // no database file: the built-in modem
     ::unsetenv(("VEK_COM" + std::to_string(kPort)).c_str());
     VekSetPortDevice(kPort, panel.device.c_str());
+    if (s.breakdown)
+        VekSetTraceHook(OnTrace, nullptr); // costs time: a separate run
     const HWND host = VekCreateWindow(HostProc, nullptr);
     if (VEKComm2_Init(host) != 1)
         Fail("Init failed");
