@@ -7,7 +7,7 @@
 
 namespace vek {
 
-CComm2App& theApp = *new CComm2App;
+CComm2App theApp;
 
 CComm2App::CComm2App() { InitInstance(); }
 

@@ -32,7 +32,6 @@ public:
     CModemSettings m_modemSettings;
 };
 
-// Never destroyed: library threads may use it until a process has ended.
-extern CComm2App& theApp;
+extern CComm2App theApp;
 
 } // namespace vek

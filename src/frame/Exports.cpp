@@ -3,8 +3,11 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
+#include "link/RxSilenceTimer.h"
 #include "link/SessionState.h"
 #include "platform/Event.h"
+#include "platform/EventHub.h"
+#include "platform/Trace.h"
 #include "platform/WindowOwner.h"
 #include "vek_comm2.h"
 
@@ -20,8 +23,8 @@ CCommStatusDlg* Dialog() { return theApp.m_pStatusDlg; }
 // Start and stop of the library are one at a time, whichever threads call.
 std::mutex& LifecycleMutex()
 {
-    static auto* m = new std::mutex; // never destroyed: exit may need it
-    return *m;
+    static std::mutex m;
+    return m;
 }
 
 void StopLibrary()
@@ -50,9 +53,19 @@ struct StopAtExit {
     }
 };
 
-// Made once the first start is complete, so that its destructor runs
-// before those of everything the start brought into being.
-void StopAtExitOnce() { static const StopAtExit stop; }
+// Made once the first start is complete, after everything the library's
+// threads use, so that its destructor runs before any of theirs.
+void StopAtExitOnce()
+{
+    EventHubMutex();
+    EventHubCondition();
+    (void)GlobalSize(0);
+    (void)VekWindowContext(0);
+    (void)TraceEnabled();
+    CancelRxSilenceTimer();
+    LifecycleMutex();
+    static const StopAtExit stop;
+}
 
 int InitLibrary(HWND hostWindow)
 {

@@ -27,9 +27,8 @@ struct TimerState {
 
 TimerState& State()
 {
-    // Never destroyed: a timer thread must not outlive its state at exit.
-    static auto* state = new TimerState;
-    return *state;
+    static TimerState state;
+    return state;
 }
 
 template <typename Action> bool ActIfCurrent(uint64_t generation, Action action)

@@ -7,18 +7,16 @@
 
 namespace vek {
 
-// Never destroyed: a library thread may still wait on them while a host
-// that did not call Uninit runs its exit handlers.
 std::mutex& EventHubMutex()
 {
-    static auto* m = new std::mutex;
-    return *m;
+    static std::mutex m;
+    return m;
 }
 
 std::condition_variable& EventHubCondition()
 {
-    static auto* cv = new std::condition_variable;
-    return *cv;
+    static std::condition_variable cv;
+    return cv;
 }
 
 uint64_t RealClock::NowMs()

@@ -19,9 +19,8 @@ struct Block {
 
 HandleTable<Block>& Blocks()
 {
-    // Never destroyed: the worker may still hand a block over during exit.
-    static auto* table = new HandleTable<Block>;
-    return *table;
+    static HandleTable<Block> table;
+    return table;
 }
 
 } // namespace

@@ -43,20 +43,18 @@ struct Window {
     std::shared_ptr<ThreadQueue> queue;
 };
 
-// The tables are never destroyed: library threads post to them until the
-// very end of a process, exit handlers included.
 HandleTable<Window>& Windows()
 {
-    static auto* table = new HandleTable<Window>;
-    return *table;
+    static HandleTable<Window> table;
+    return table;
 }
 
 std::shared_ptr<ThreadQueue> QueueOf(std::thread::id thread)
 {
-    static auto* mutex = new std::mutex;
-    static auto* queues = new std::map<std::thread::id, std::shared_ptr<ThreadQueue>>;
-    std::lock_guard lock(*mutex);
-    auto& queue = (*queues)[thread];
+    static std::mutex mutex;
+    static std::map<std::thread::id, std::shared_ptr<ThreadQueue>> queues;
+    std::lock_guard lock(mutex);
+    auto& queue = queues[thread];
     if (!queue)
         queue = std::make_shared<ThreadQueue>();
     return queue;

@@ -19,16 +19,19 @@ struct TraceFile {
         if (path != nullptr && *path != '\0')
             file = std::fopen(path, "a");
     }
+    ~TraceFile()
+    {
+        if (file != nullptr)
+            std::fclose(file.load());
+    }
     std::mutex mutex;
     std::atomic<std::FILE*> file{nullptr};
 };
 
 TraceFile& Trace()
 {
-    // Never destroyed (exit flushes the stream): library threads may still
-    // trace while a host's exit handlers run.
-    static auto* trace = new TraceFile;
-    return *trace;
+    static TraceFile trace;
+    return trace;
 }
 
 using TraceHook = void (*)(const char*, void*);
