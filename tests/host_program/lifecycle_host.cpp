@@ -70,6 +70,9 @@ Library Load(const char* path)
 }
 
 std::vector<WPARAM> g_codes;
+// The host keeps its panel record for as long as a call uses it, exit
+// included: made before main, it goes after the library has stopped.
+std::vector<uint8_t> g_record(VEK_PANEL_RECORD_MIN_SIZE, 0);
 
 LRESULT HostProc(HWND, UINT message, WPARAM wParam, LPARAM)
 {
@@ -120,8 +123,8 @@ bool PlaceCallWithReads(const Library& lib, const char* device)
     Put(lib, setup, VEK_SETUP_TONE_DIAL, "DT", 2);
     if (lib.setupModem(setup) != 1 || lib.commInit() != 1 || !WaitFor(lib, 9, 5000))
         return false;
-    static std::vector<uint8_t> record(VEK_PANEL_RECORD_MIN_SIZE, 0);
-    const auto set16 = [](size_t at, uint16_t v) { std::memcpy(record.data() + at, &v, 2); };
+    auto& record = g_record;
+    const auto set16 = [&record](size_t at, uint16_t v) { std::memcpy(record.data() + at, &v, 2); };
     set16(VEK_PANEL_LINK_MODE, 2);
     set16(VEK_PANEL_EXPECTED_TYPE, 19);
     set16(VEK_PANEL_EXPECTED_VERSION, 2);
