@@ -1,5 +1,6 @@
 // Arbitrary transfer requests: a request record and a data block built from
 // the input, with counts and sizes that need not agree, in every link mode.
+#include "FuzzCheck.h"
 #include "dialog/CCommStatusDlg.h"
 #include "link/AddPool.h"
 #include "link/RequestQueue.h"
@@ -14,12 +15,7 @@
 
 namespace {
 
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
+using vekfuzz::Check;
 
 HGLOBAL BlockOf(const uint8_t* bytes, size_t count, size_t blockSize)
 {

@@ -1,5 +1,6 @@
 // Arbitrary replies judged against arbitrary packet steps in every link mode:
 // the judge reads only the bytes it has and gathers no more than its limit.
+#include "FuzzCheck.h"
 #include "dialog/CCommStatusDlg.h"
 #include "link/EvaluateReply.h"
 #include "link/FramesTransfer.h"
@@ -13,12 +14,7 @@
 
 namespace {
 
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
+using vekfuzz::Check;
 
 constexpr int32_t kExpects[] = {5, 0, 100, 1};
 constexpr int32_t kCodes[] = {6, 5, vek::CODE_NONE, 0};

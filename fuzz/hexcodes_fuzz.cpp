@@ -1,5 +1,6 @@
 // Arbitrary host texts for the open code and the identification code: each
 // group of two characters gives one byte, whatever the characters are.
+#include "FuzzCheck.h"
 #include "link/HexCodes.h"
 
 #include <cstddef>
@@ -9,12 +10,7 @@
 
 namespace {
 
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
+using vekfuzz::Check;
 
 } // namespace
 

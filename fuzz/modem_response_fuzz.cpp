@@ -1,5 +1,6 @@
 // Arbitrary modem text in arbitrary fragments: the capped accumulation must
 // recognise exactly what the whole text would.
+#include "FuzzCheck.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "modem/ParseModemResponse.h"
@@ -13,12 +14,7 @@
 
 namespace {
 
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
+using vekfuzz::Check;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 

@@ -1,6 +1,7 @@
 // Feeds arbitrary receive events to the scanner in every link mode and checks
 // it against the plain rules after each one.
 #include "../tests/link/ScannerReference.h"
+#include "FuzzCheck.h"
 
 #include "link/Crc16.h"
 #include "link/ReceiveScanner.h"
@@ -12,12 +13,7 @@
 
 namespace {
 
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
+using vekfuzz::Check;
 
 } // namespace
 

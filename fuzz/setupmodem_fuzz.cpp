@@ -1,6 +1,7 @@
 // Arbitrary modem setup records in blocks of any size, through the export:
 // a block too small is refused and left to the caller, any other is taken,
 // and the settings it gives store and load back unchanged.
+#include "FuzzCheck.h"
 #include "frame/CComm2App.h"
 #include "modem/ModemDatabaseFile.h"
 #include "vek_comm2.h"
@@ -14,12 +15,7 @@
 
 namespace {
 
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
+using vekfuzz::Check;
 
 } // namespace
 

@@ -10,6 +10,8 @@
 #include "vek_host.h"
 
 #include "panelsim/Simulator.h"
+#include "vekhost/ModemSetup.h"
+#include "vekhost/PoolRequest.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -157,39 +159,28 @@ void Put16(std::vector<uint8_t>& r, size_t at, uint16_t v)
     r[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 
+HGLOBAL HostBlock(const std::vector<uint8_t>& bytes)
+{
+    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.empty() ? 1 : bytes.size());
+    if (!bytes.empty())
+        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    return block;
+}
+
 void SetupModem(int speed)
 {
-    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, VEK_MODEM_SETUP_MIN_SIZE);
-    auto* p = static_cast<uint8_t*>(GlobalLock(block));
-    const int32_t port = kPort;
-    std::memcpy(p + VEK_SETUP_COM_PORT, &port, 4);
-    std::memcpy(p + VEK_SETUP_BAUD_RATE, &speed, 4);
-    std::memcpy(p + VEK_SETUP_INIT, "ATE0S12=10", 10);
-    std::memcpy(p + VEK_SETUP_RESET, "ATZ", 3);
-    std::memcpy(p + VEK_SETUP_ESCAPE, "+++", 3);
-    std::memcpy(p + VEK_SETUP_HANGUP_STEM, "ATH", 3);
-    std::memcpy(p + VEK_SETUP_TONE_DIAL, "DT", 2);
-    p[VEK_SETUP_ANSWER_RINGS] = 1;
-    GlobalUnlock(block);
-    if (VEKComm2_SetupModem(block) != 1)
+    vekhost::ModemSettings modem; // "ATE0S12=10": a short escape guard time
+    modem.port = kPort;
+    modem.speed = speed;
+    if (VEKComm2_SetupModem(HostBlock(vekhost::BuildModemSetup(modem))) != 1)
         Fail("SetupModem refused the modem");
 }
 
 void AddPool(uint32_t operation, uint8_t command, uint16_t address, const std::vector<uint8_t>& data, uint32_t count)
 {
-    const HGLOBAL dataBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, data.empty() ? 1 : data.size());
-    if (!data.empty())
-        std::memcpy(GlobalLock(dataBlock), data.data(), data.size());
-    GlobalUnlock(dataBlock);
-    const HGLOBAL request = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, VEK_POOL_RECORD_MIN_SIZE);
-    auto* p = static_cast<uint8_t*>(GlobalLock(request));
-    std::memcpy(p + VEK_POOL_ADDRESS, &address, 2);
-    std::memcpy(p + VEK_POOL_COUNT, &count, 4);
-    p[VEK_POOL_COMMAND] = command;
-    std::memcpy(p + VEK_POOL_DATA, &dataBlock, 4);
-    std::memcpy(p + VEK_POOL_OPERATION, &operation, 4);
-    GlobalUnlock(request);
-    if (VEKComm2_AddPool(request) != 1)
+    const vekhost::TransferKind kind = operation == 'u' ? vekhost::TransferKind::Read : vekhost::TransferKind::Write;
+    if (VEKComm2_AddPool(HostBlock(vekhost::BuildPoolRecord({kind, address, count, command}, HostBlock(data)))) != 1)
         Fail("AddPool refused a request");
 }
 

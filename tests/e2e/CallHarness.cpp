@@ -1,5 +1,8 @@
 #include "e2e/CallHarness.h"
 
+#include "vekhost/ModemSetup.h"
+#include "vekhost/PoolRequest.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unistd.h>
@@ -43,38 +46,29 @@ void CallHarness::StartPanel(panelsim::Options options)
     ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
 }
 
+HGLOBAL CallHarness::HostBlock(const Bytes& bytes)
+{
+    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, std::max<size_t>(bytes.size(), 1));
+    if (!bytes.empty())
+        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    return block;
+}
+
 void CallHarness::SetupModem(uint8_t modemOptions)
 {
-    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, VEK_MODEM_SETUP_MIN_SIZE);
-    auto* p = static_cast<uint8_t*>(GlobalLock(block));
-    const int32_t port = kCallPort, speed = 9600;
-    std::memcpy(p + VEK_SETUP_COM_PORT, &port, 4);
-    std::memcpy(p + VEK_SETUP_BAUD_RATE, &speed, 4);
-    std::memcpy(p + VEK_SETUP_INIT, "ATE0S12=10", 10);
-    std::memcpy(p + VEK_SETUP_RESET, "ATZ", 3);
-    std::memcpy(p + VEK_SETUP_ESCAPE, "+++", 3);
-    std::memcpy(p + VEK_SETUP_HANGUP_STEM, "ATH", 3);
-    std::memcpy(p + VEK_SETUP_TONE_DIAL, "DT", 2);
-    p[VEK_SETUP_MODEM_OPTIONS] = modemOptions;
-    p[VEK_SETUP_ANSWER_RINGS] = 1;
-    GlobalUnlock(block);
-    ASSERT_EQ(VEKComm2_SetupModem(block), 1);
+    vekhost::ModemSettings modem; // 9600 bit/s, "ATE0S12=10", one ring
+    modem.port = kCallPort;
+    modem.line2400 = (modemOptions & 0x01) != 0;
+    modem.pcLink = (modemOptions & 0x08) != 0;
+    modem.extended = (modemOptions & 0x10) != 0;
+    ASSERT_EQ(VEKComm2_SetupModem(HostBlock(vekhost::BuildModemSetup(modem))), 1);
 }
 
 void CallHarness::AddPool(uint32_t operation, uint8_t command, uint16_t address, const Bytes& data, uint32_t count)
 {
-    const HGLOBAL dataBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, std::max<size_t>(data.size(), 1));
-    if (!data.empty())
-        std::memcpy(GlobalLock(dataBlock), data.data(), data.size());
-    GlobalUnlock(dataBlock);
-    const HGLOBAL request = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, VEK_POOL_RECORD_MIN_SIZE);
-    auto* p = static_cast<uint8_t*>(GlobalLock(request));
-    std::memcpy(p + VEK_POOL_ADDRESS, &address, 2);
-    std::memcpy(p + VEK_POOL_COUNT, &count, 4);
-    p[VEK_POOL_COMMAND] = command;
-    std::memcpy(p + VEK_POOL_DATA, &dataBlock, 4);
-    std::memcpy(p + VEK_POOL_OPERATION, &operation, 4);
-    GlobalUnlock(request);
+    const vekhost::TransferKind kind = operation == 'u' ? vekhost::TransferKind::Read : vekhost::TransferKind::Write;
+    const HGLOBAL request = HostBlock(vekhost::BuildPoolRecord({kind, address, count, command}, HostBlock(data)));
     ASSERT_EQ(VEKComm2_AddPool(request), 1);
 }
 

@@ -42,6 +42,8 @@ protected:
     static void SetupModem(uint8_t modemOptions = 0);
     // A transfer request as a host builds one: read ('u') or write ('-').
     static void AddPool(uint32_t operation, uint8_t command, uint16_t address, const Bytes& data, uint32_t count);
+    // A movable block holding the bytes, as a host hands one over.
+    static HGLOBAL HostBlock(const Bytes& bytes);
 
     // Pumps this thread's messages until the host has received code after
     // the one the last wait found.
