@@ -4,7 +4,23 @@
 #ifndef VEK_COMM2_H
 #define VEK_COMM2_H
 
+/* Windows hosts get the system's window, message and memory types; hosts
+ * elsewhere get the stand-ins of vek_host.h. */
+#if defined(_WIN32)
+#include <windows.h>
+/* The one switch for how the sixteen functions leave and enter the DLL. */
+#if defined(VEK_BUILDING_LIBRARY)
+#define VEK_API __declspec(dllexport)
+#elif defined(VEK_STATIC_LINK)
+#define VEK_API
+#else
+#define VEK_API __declspec(dllimport)
+#endif
+#define VEK_CALL __cdecl
+#else
 #include "vek_host.h"
+#define VEK_CALL
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -145,22 +161,22 @@ extern "C" {
  *   posted and runs when the Init thread next pumps. It returns 1 either way.
  * A host that exits or unloads the library without Uninit does no harm: the
  * library stops its threads and closes the port first, within moments. */
-VEK_API int VEKComm2_AddPool(HGLOBAL request);
-VEK_API int VEKComm2_AnsOverrideCall(void);
-VEK_API int VEKComm2_CommInit(void);
-VEK_API int VEKComm2_Debug(void);
-VEK_API int VEKComm2_ForceHangUp(void);
-VEK_API int VEKComm2_GetCurrentBaudRate(void);
-VEK_API int VEKComm2_HangUp(int a, int b);
-VEK_API int VEKComm2_Init(HWND hostWindow);
-VEK_API int VEKComm2_IsPCLink(void);
-VEK_API int VEKComm2_OptionsDlg(void);
-VEK_API int VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCode, int mode);
-VEK_API void VEKComm2_ResetEfficiency(void);
-VEK_API int VEKComm2_SetupModem(HGLOBAL setup);
-VEK_API int VEKComm2_ShowInfoDlg(void);
-VEK_API int VEKComm2_Uninit(void);
-VEK_API int VEKComm2_UserInitInfo(int lineSpeed, int linkMode);
+VEK_API int VEK_CALL VEKComm2_AddPool(HGLOBAL request);
+VEK_API int VEK_CALL VEKComm2_AnsOverrideCall(void);
+VEK_API int VEK_CALL VEKComm2_CommInit(void);
+VEK_API int VEK_CALL VEKComm2_Debug(void);
+VEK_API int VEK_CALL VEKComm2_ForceHangUp(void);
+VEK_API int VEK_CALL VEKComm2_GetCurrentBaudRate(void);
+VEK_API int VEK_CALL VEKComm2_HangUp(int a, int b);
+VEK_API int VEK_CALL VEKComm2_Init(HWND hostWindow);
+VEK_API int VEK_CALL VEKComm2_IsPCLink(void);
+VEK_API int VEK_CALL VEKComm2_OptionsDlg(void);
+VEK_API int VEK_CALL VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCode, int mode);
+VEK_API void VEK_CALL VEKComm2_ResetEfficiency(void);
+VEK_API int VEK_CALL VEKComm2_SetupModem(HGLOBAL setup);
+VEK_API int VEK_CALL VEKComm2_ShowInfoDlg(void);
+VEK_API int VEK_CALL VEKComm2_Uninit(void);
+VEK_API int VEK_CALL VEKComm2_UserInitInfo(int lineSpeed, int linkMode);
 
 #ifdef __cplusplus
 }

@@ -11,10 +11,10 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#define VEK_API __declspec(dllexport)
-#else
-#define VEK_API __attribute__((visibility("default")))
+#error "vek_host.h is for hosts without Win32; Windows hosts include vek_comm2.h, which brings <windows.h>"
 #endif
+
+#define VEK_API __attribute__((visibility("default")))
 
 #ifdef __cplusplus
 extern "C" {

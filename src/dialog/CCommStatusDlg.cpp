@@ -5,6 +5,7 @@
 #include "link/RequestQueue.h"
 #include "link/RxSilenceTimer.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageWindow.h"
 #include "serial/DeviceFactory.h"
 #include "vek_comm2.h"
 
@@ -34,7 +35,7 @@ void CCommStatusDlg::StopWorker()
 bool CCommStatusDlg::Create(HWND parent)
 {
     m_hWndParent = parent;
-    m_hWnd = VekCreateWindow(&CCommStatusDlg::WindowProc, this);
+    m_hWnd = CreateMessageWindow(parent, &CCommStatusDlg::WindowProc, this);
     if (m_hWnd == 0)
         return false;
     // A failed initialisation leaves the window in place, without control
@@ -46,7 +47,7 @@ bool CCommStatusDlg::Create(HWND parent)
 void CCommStatusDlg::DestroyWindow()
 {
     if (m_hWnd != 0)
-        VekDestroyWindow(m_hWnd);
+        DestroyMessageWindow(m_hWnd);
     m_hWnd = 0;
     delete this; // the modeless dialog deletes itself once its window is gone
 }
@@ -69,7 +70,7 @@ int CCommStatusDlg::OnInitDialog()
 
 LRESULT CCommStatusDlg::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* dlg = static_cast<CCommStatusDlg*>(VekWindowContext(hwnd));
+    auto* dlg = static_cast<CCommStatusDlg*>(MessageWindowContext(hwnd));
     if (dlg == nullptr)
         return 0;
     switch (message) {

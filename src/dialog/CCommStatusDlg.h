@@ -10,7 +10,7 @@
 #include "modem/CModemSettings.h"
 #include "platform/Thread.h"
 #include "serial/CCommCtrl.h"
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 #include <array>
 #include <atomic>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "modem/CModemSettings.h"
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 #include <atomic>
 #include <string>

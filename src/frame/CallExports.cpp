@@ -15,7 +15,7 @@ using namespace vek;
 
 extern "C" {
 
-int VEKComm2_AddPool(HGLOBAL request)
+int VEK_CALL VEKComm2_AddPool(HGLOBAL request)
 {
     return Guarded(1, [&] {
         if (theApp.m_pStatusDlg != nullptr)
@@ -24,7 +24,7 @@ int VEKComm2_AddPool(HGLOBAL request)
     });
 }
 
-int VEKComm2_AnsOverrideCall(void)
+int VEK_CALL VEKComm2_AnsOverrideCall(void)
 {
     return Guarded(1, [] {
         if (theApp.m_pStatusDlg != nullptr)
@@ -33,7 +33,7 @@ int VEKComm2_AnsOverrideCall(void)
     });
 }
 
-int VEKComm2_HangUp(int a, int b)
+int VEK_CALL VEKComm2_HangUp(int a, int b)
 {
     return Guarded(1, [&] {
         if (theApp.m_pStatusDlg != nullptr)
@@ -42,7 +42,7 @@ int VEKComm2_HangUp(int a, int b)
     });
 }
 
-int VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCode, int mode)
+int VEK_CALL VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCode, int mode)
 {
     return Guarded(0, [&] {
         CCommStatusDlg* dlg = theApp.m_pStatusDlg;
@@ -57,7 +57,7 @@ int VEKComm2_PanelInit(void* panelRecord, const char* openCode, const char* idCo
     });
 }
 
-int VEKComm2_UserInitInfo(int lineSpeed, int linkMode)
+int VEK_CALL VEKComm2_UserInitInfo(int lineSpeed, int linkMode)
 {
     return Guarded(1, [&] {
         CCommStatusDlg* dlg = theApp.m_pStatusDlg;

@@ -7,6 +7,7 @@
 #include "link/SessionState.h"
 #include "platform/Event.h"
 #include "platform/EventHub.h"
+#include "platform/MessageWindow.h"
 #include "platform/Trace.h"
 #include "platform/WindowOwner.h"
 #include "vek_comm2.h"
@@ -60,7 +61,7 @@ void StopAtExitOnce()
     EventHubMutex();
     EventHubCondition();
     (void)GlobalSize(0);
-    (void)VekWindowContext(0);
+    (void)MessageWindowContext(0);
     (void)TraceEnabled();
     CancelRxSilenceTimer();
     LifecycleMutex();
@@ -93,12 +94,12 @@ int DoNothing() { return 1; }
 
 extern "C" {
 
-int VEKComm2_Init(HWND hostWindow)
+int VEK_CALL VEKComm2_Init(HWND hostWindow)
 {
     return Guarded(0, [&] { return InitLibrary(hostWindow); });
 }
 
-int VEKComm2_Uninit(void)
+int VEK_CALL VEKComm2_Uninit(void)
 {
     return Guarded(1, [] {
         std::lock_guard lock(LifecycleMutex());
@@ -107,12 +108,12 @@ int VEKComm2_Uninit(void)
     });
 }
 
-int VEKComm2_CommInit(void)
+int VEK_CALL VEKComm2_CommInit(void)
 {
     return Guarded(0, [] { return Dialog() ? Dialog()->CommInit(VEK_NOTIFY_MODEM_READY) : 0; });
 }
 
-int VEKComm2_ForceHangUp(void)
+int VEK_CALL VEKComm2_ForceHangUp(void)
 {
     return Guarded(1, [] {
         const CCommStatusDlg* dlg = Dialog();
@@ -128,15 +129,15 @@ int VEKComm2_ForceHangUp(void)
     });
 }
 
-int VEKComm2_GetCurrentBaudRate(void)
+int VEK_CALL VEKComm2_GetCurrentBaudRate(void)
 {
     return Guarded(0, [] { return Dialog() ? Dialog()->m_nCurrentBaudRate.load() : 0; });
 }
 
-void VEKComm2_ResetEfficiency(void) { g_nEfficiency = 10; }
+void VEK_CALL VEKComm2_ResetEfficiency(void) { g_nEfficiency = 10; }
 
-int VEKComm2_Debug(void) { return DoNothing(); }
-int VEKComm2_OptionsDlg(void) { return DoNothing(); }
-int VEKComm2_ShowInfoDlg(void) { return DoNothing(); }
+int VEK_CALL VEKComm2_Debug(void) { return DoNothing(); }
+int VEK_CALL VEKComm2_OptionsDlg(void) { return DoNothing(); }
+int VEK_CALL VEKComm2_ShowInfoDlg(void) { return DoNothing(); }
 
 } // extern "C"

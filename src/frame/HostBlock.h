@@ -2,7 +2,7 @@
 // global memory that the host owns from the moment it is posted.
 #pragma once
 
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 #include <cstdint>
 #include <span>

@@ -2,6 +2,7 @@
 // host owns the memory; the library only reads it and ORs in two option bits.
 #pragma once
 
+#include "platform/Handles.h"
 #include "vek_comm2.h"
 
 #include <cstdint>
@@ -33,7 +34,7 @@ public:
     int16_t IdleFactorB() const { return static_cast<int16_t>(U16(VEK_PANEL_IDLE_FACTOR_B)); }
     uint16_t PanelOptions() const { return U16(VEK_PANEL_OPTIONS); }
     uint8_t LinkOptions() const { return m_p[VEK_PANEL_LINK_OPTIONS]; }
-    HWND RecordWindow() const { return U32(VEK_PANEL_RECORD_WINDOW); }
+    HWND RecordWindow() const { return HandleFromField<HWND>(U32(VEK_PANEL_RECORD_WINDOW)); }
     // The phone number field runs up to the record window field.
     std::string PhoneNumber() const;
 

@@ -92,7 +92,7 @@ void CopySetupRecord(const SetupRecordView& rec, CModem& modem)
 
 } // namespace
 
-extern "C" VEK_API int VEKComm2_SetupModem(HGLOBAL setup)
+extern "C" VEK_API int VEK_CALL VEKComm2_SetupModem(HGLOBAL setup)
 {
     CModem* modem = vek::theApp.m_modemSettings.GetCurrentModem();
     void* p = GlobalLock(setup);
@@ -115,7 +115,7 @@ extern "C" VEK_API int VEKComm2_SetupModem(HGLOBAL setup)
     return 1;
 }
 
-extern "C" VEK_API int VEKComm2_IsPCLink(void)
+extern "C" VEK_API int VEK_CALL VEKComm2_IsPCLink(void)
 {
     const CModem* modem = vek::theApp.m_modemSettings.GetCurrentModem();
     return modem ? static_cast<int>(modem->m_dwFlags & vek::MODEM_PCLINK) : 0;

@@ -6,6 +6,7 @@
 #include "link/RequestQueue.h"
 #include "link/ShortCodes.h"
 #include "link/WorkerNotify.h"
+#include "platform/Handles.h"
 #include "vek_comm2.h"
 
 #include <algorithm>
@@ -120,7 +121,7 @@ void AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
     // block cannot be locked.
     if (record.Size() < VEK_POOL_RECORD_MIN_SIZE)
         return;
-    OwnedBlock data(Read32(record.Data(), VEK_POOL_DATA));
+    OwnedBlock data(HandleFromField<HGLOBAL>(Read32(record.Data(), VEK_POOL_DATA)));
     if (data.Data() == nullptr)
         return;
     const TransferRequest request = ReadRequest(record.Data(), data);

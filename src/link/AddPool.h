@@ -1,7 +1,7 @@
 // A host transfer request becomes packet steps on the queue.
 #pragma once
 
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 namespace vek {
 

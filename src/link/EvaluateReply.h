@@ -3,7 +3,7 @@
 #pragma once
 
 #include "link/CPool.h"
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -12,6 +12,7 @@
 #include "link/SessionState.h"
 #include "link/StartCall.h"
 #include "link/WorkerNotify.h"
+#include "platform/Handles.h"
 #include "vek_comm2.h"
 
 namespace vek {
@@ -61,7 +62,7 @@ int32_t CheckAgainstRecord(const CCommStatusDlg& dlg)
 
 void HandOver(const CCommStatusDlg& dlg, int32_t code, std::span<const uint8_t> bytes)
 {
-    PostStepDone(dlg, code, static_cast<LPARAM>(NewHostBlock(bytes)));
+    PostStepDone(dlg, code, HandleToParam(NewHostBlock(bytes)));
 }
 
 void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, bool pcLink)

@@ -16,6 +16,7 @@
 #include "link/SplitTransfer.h"
 #include "link/WorkerNotify.h"
 #include "modem/ModemCommands.h"
+#include "platform/Handles.h"
 #include "serial/LineSettings.h"
 #include "vek_comm2.h"
 
@@ -166,7 +167,7 @@ void SessionOpened(CCommStatusDlg& dlg, const CPool& step, HGLOBAL extra)
             QueueSpeedUp300(dlg);
             break;
         }
-        PostStepDone(dlg, VEK_NOTIFY_SESSION_OPENED, static_cast<LPARAM>(extra));
+        PostStepDone(dlg, VEK_NOTIFY_SESSION_OPENED, HandleToParam(extra));
         return;
     case kExpectUp1200:
         // The panel has moved: follow it with the modem, then the port.
@@ -236,7 +237,7 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, HGLOBAL extra)
         else if (step->m_nCode == CODE_NONE)
             FreeHostBlock(extra); // nobody would take the block
         else
-            PostStepDone(dlg, step->m_nCode, static_cast<LPARAM>(extra));
+            PostStepDone(dlg, step->m_nCode, HandleToParam(extra));
         return;
     }
 }

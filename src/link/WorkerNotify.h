@@ -2,7 +2,7 @@
 // 1025 for a notice. Both are posted, so the worker never waits for the host.
 #pragma once
 
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 #include <cstdint>
 

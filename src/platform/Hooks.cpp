@@ -1,45 +1,38 @@
-// Message boxes and key states stand in as hooks the host may replace.
+// Message boxes and key states go to the system unless a hook replaces them.
 #include "platform/KeyState.h"
 #include "platform/MessageBox.h"
 #include "resources/Strings.h"
-#include "vek_host.h"
 
 #include <atomic>
-#include <cstdio>
 
 namespace vek {
 namespace {
 
-using MessageBoxHook = void (*)(const char*, const char*);
-using KeyStateHook = short (*)(int);
-
-void DefaultMessageBox(const char* caption, const char* text) { std::fprintf(stderr, "%s: %s\n", caption, text); }
-
-short NoKeyDown(int) { return 0; }
-
-std::atomic<MessageBoxHook> g_messageBoxHook{&DefaultMessageBox};
-std::atomic<KeyStateHook> g_keyStateHook{&NoKeyDown};
+std::atomic<MessageBoxHook> g_messageBoxHook{nullptr};
+std::atomic<KeyStateHook> g_keyStateHook{nullptr};
 
 } // namespace
 
 void ShowMessageBox(const char* caption, const char* text)
 {
-    g_messageBoxHook.load()(caption ? caption : "", text ? text : "");
+    caption = caption ? caption : "";
+    text = text ? text : "";
+    if (const MessageBoxHook hook = g_messageBoxHook.load())
+        hook(caption, text);
+    else
+        SystemMessageBox(caption, text);
 }
 
 void ShowAppMessage(const char* text) { ShowMessageBox(kAppTitle, text); }
 
-short GetAsyncKeyState(int virtualKey) { return g_keyStateHook.load()(virtualKey); }
+void SetMessageBoxHook(MessageBoxHook hook) { g_messageBoxHook.store(hook); }
 
-} // namespace vek
-
-extern "C" {
-
-void VekSetMessageBoxHook(void (*hook)(const char* caption, const char* text))
+short GetAsyncKeyState(int virtualKey)
 {
-    vek::g_messageBoxHook.store(hook ? hook : &vek::DefaultMessageBox);
+    const KeyStateHook hook = g_keyStateHook.load();
+    return hook ? hook(virtualKey) : SystemKeyState(virtualKey);
 }
 
-void VekSetKeyStateHook(short (*hook)(int virtualKey)) { vek::g_keyStateHook.store(hook ? hook : &vek::NoKeyDown); }
+void SetKeyStateHook(KeyStateHook hook) { g_keyStateHook.store(hook); }
 
-} // extern "C"
+} // namespace vek

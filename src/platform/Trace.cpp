@@ -1,7 +1,6 @@
 #include "platform/Trace.h"
 
 #include "platform/Clock.h"
-#include "vek_host.h"
 
 #include <atomic>
 #include <cstdio>
@@ -34,7 +33,6 @@ TraceFile& Trace()
     return trace;
 }
 
-using TraceHook = void (*)(const char*, void*);
 // The host's copy of every line; the hook and its context change together.
 struct HostHook {
     TraceHook hook = nullptr;
@@ -106,11 +104,11 @@ void TraceLine(std::string_view text)
         WriteLine(text);
 }
 
-} // namespace vek
-
-extern "C" void VekSetTraceHook(void (*hook)(const char* line, void* context), void* context)
+void SetTraceHook(TraceHook hook, void* context)
 {
-    std::lock_guard lock(vek::g_hookMutex);
-    vek::g_hook = {hook, hook != nullptr ? context : nullptr};
-    vek::g_hookSet.store(hook != nullptr, std::memory_order_release);
+    std::lock_guard lock(g_hookMutex);
+    g_hook = {hook, hook != nullptr ? context : nullptr};
+    g_hookSet.store(hook != nullptr, std::memory_order_release);
 }
+
+} // namespace vek

@@ -16,5 +16,8 @@ void TraceBytes(std::string_view direction, std::span<const uint8_t> bytes);
 void TraceLine(std::string_view text);
 // Redirects the trace (null: off). For tests; the environment sets it otherwise.
 void SetTracePath(const char* path);
+using TraceHook = void (*)(const char* line, void* context);
+// Every trace line also goes to hook, with context (null: none).
+void SetTraceHook(TraceHook hook, void* context);
 
 } // namespace vek

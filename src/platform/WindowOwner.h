@@ -1,7 +1,7 @@
 // Whether a message window belongs to the calling thread.
 #pragma once
 
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 namespace vek {
 

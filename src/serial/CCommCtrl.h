@@ -6,7 +6,7 @@
 
 #include "platform/Event.h"
 #include "serial/SerialDevice.h"
-#include "vek_host.h"
+#include "vek_comm2.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,5 @@
 #include "serial/DeviceFactory.h"
 
-#include "serial/TermiosDevice.h"
-
 #include <mutex>
 
 namespace vek {
@@ -17,7 +15,7 @@ std::unique_ptr<SerialDevice> MakeSerialDevice()
     std::lock_guard lock(g_factoryMutex);
     if (g_factory)
         return g_factory();
-    return std::make_unique<TermiosDevice>();
+    return MakeSystemDevice();
 }
 
 void SetDeviceFactory(DeviceFactory factory)

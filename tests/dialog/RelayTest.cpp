@@ -3,6 +3,7 @@
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "support/LinkTestSupport.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -46,11 +47,11 @@ TEST_F(RelayTest, NoticeDropsItsLParamAndStatusKeepsIt)
 TEST_F(RelayTest, StatusWithBlockPassesTheSameHandle)
 {
     const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 16);
-    h.Dlg().OnWorkerStatus(6, static_cast<LPARAM>(block));
+    h.Dlg().OnWorkerStatus(6, HandleToParam(block));
     const auto got = HostNotifications();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].wParam, 6u);
-    EXPECT_EQ(static_cast<HGLOBAL>(got[0].lParam), block);
+    EXPECT_EQ(HandleFromParam<HGLOBAL>(got[0].lParam), block);
     GlobalFree(block);
 }
 

@@ -9,6 +9,7 @@
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "support/LinkTestSupport.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ TEST(HostContractTest, MessagesToTheHostAndTheRecordWindow)
     PanelRecord record;
     record.Set16(4714, 9000);
     record.Set16(4716, 1);
-    record.Set32(13260, recordWindow.Handle());
+    record.Set32(13260, HandleToField(recordWindow.Handle()));
     h.Dlg().m_pPanelRecord = record.Get();
     g_bOnline = 1;
     IdleWatch(h.Dlg(), WakeReason::Signalled);
@@ -179,7 +180,7 @@ TEST(HostContractTest, TransferRequestsBecomeThePanelsFrames)
         Put32(request, 8, row.count);
         Put(request, 12, &row.command, 1);
         Put(request, 13, &row.subAddress, 1);
-        Put32(request, 40, data);
+        Put32(request, 40, HandleToField(data));
         Put32(request, 44, row.operation);
         AddPool(h.Dlg(), request);
         std::vector<Bytes> frames;

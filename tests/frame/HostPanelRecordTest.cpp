@@ -1,6 +1,7 @@
 // The host panel record at its fixed offsets.
 #include "frame/HostPanelRecord.h"
 #include "support/LinkTestSupport.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ TEST(HostPanelRecordTest, FieldsAtTheirOffsetsLittleEndian)
     EXPECT_EQ(v.LinkMode(), 3);
     EXPECT_EQ(v.PanelOptions(), 0x00C1);
     EXPECT_EQ(v.LinkOptions(), 0x18);
-    EXPECT_EQ(v.RecordWindow(), 0x01020304u);
+    EXPECT_EQ(HandleToField(v.RecordWindow()), 0x01020304u);
     EXPECT_EQ(v.PhoneNumber(), "0123456789");
 }
 

@@ -1,5 +1,6 @@
 #include "frame/CComm2App.h"
 #include "vek_comm2.h"
+#include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ void CaptureMessage(const char*, const char* text) { g_messages.emplace_back(tex
 // Builds a setup record in a global block, field by field.
 class SetupBlock {
 public:
-    explicit SetupBlock(size_t size = VEK_MODEM_SETUP_MIN_SIZE) : m_h(GlobalAlloc(GMEM_MOVEABLE, size)) {}
+    explicit SetupBlock(size_t size = VEK_MODEM_SETUP_MIN_SIZE) : m_h(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {}
     ~SetupBlock()
     {
         if (GlobalSize(m_h) != 0)
@@ -47,12 +48,12 @@ protected:
     void SetUp() override
     {
         g_messages.clear();
-        VekSetMessageBoxHook(&CaptureMessage);
+        vek::SetMessageBoxHook(&CaptureMessage);
         theApp.m_modemSettings.ResetToDefault();
     }
     void TearDown() override
     {
-        VekSetMessageBoxHook(nullptr);
+        vek::SetMessageBoxHook(nullptr);
         theApp.m_modemSettings.m_modems.clear();
         theApp.m_modemSettings.m_nCurrent = theApp.m_modemSettings.m_nIncoming = theApp.m_modemSettings.m_nOutgoing =
             -1;
@@ -226,7 +227,7 @@ TEST_F(SetupModemTest, WithoutCurrentModemTheBlockIsLeftToTheCaller)
     EXPECT_FALSE(b.Freed());
     // Unlocked again: the caller can still free it.
     EXPECT_EQ(GlobalUnlock(b.Handle()), 0);
-    EXPECT_EQ(GlobalFree(b.Handle()), 0u);
+    EXPECT_EQ(GlobalFree(b.Handle()), HGLOBAL{});
 }
 
 TEST_F(SetupModemTest, NullElementIsNoCurrentModem)

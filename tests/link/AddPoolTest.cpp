@@ -2,6 +2,7 @@
 #include "link/AddPool.h"
 #include "link/RequestQueue.h"
 #include "support/LinkTestSupport.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ protected:
         p[VEK_POOL_COMMAND] = 0x01; // a short-code command (1 to 10)
         if (recordSize >= 48) {
             Put32(p, VEK_POOL_FLAGS, flags);
-            Put32(p, VEK_POOL_DATA, r.data);
+            Put32(p, VEK_POOL_DATA, HandleToField(r.data));
             Put32(p, VEK_POOL_OPERATION, operation);
         }
         GlobalUnlock(r.record);

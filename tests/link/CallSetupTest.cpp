@@ -8,6 +8,7 @@
 #include "link/SessionState.h"
 #include "link/StartCall.h"
 #include "support/LinkTestSupport.h"
+#include "platform/KeyState.h"
 
 #include <gtest/gtest.h>
 
@@ -61,11 +62,11 @@ protected:
         record.Set16(VEK_PANEL_EXPECTED_TYPE, 18);
         record.Set16(VEK_PANEL_EXPECTED_VERSION, 31);
         SetPhone("5551234");
-        VekSetKeyStateHook(&KeyHook);
+        SetKeyStateHook(&KeyHook);
     }
     ~CallSetupTest() override
     {
-        VekSetKeyStateHook(nullptr);
+        SetKeyStateHook(nullptr);
         g_keysDown[0] = g_keysDown[1] = 0;
     }
 

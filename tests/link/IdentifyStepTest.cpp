@@ -8,6 +8,7 @@
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "support/LinkTestSupport.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +187,7 @@ TEST_F(IdentifyStepTest, PcLinkWaitsForAWholeBlockAndGoesOnlineItself)
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(done[0].first, 32u);
     EXPECT_EQ(done[1].first, 90u);
-    GlobalFree(static_cast<HGLOBAL>(done[1].second));
+    GlobalFree(HandleFromParam<HGLOBAL>(done[1].second));
     EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{2, 0, 3, kSessionOpen}}));
 }
 

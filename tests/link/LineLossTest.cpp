@@ -13,6 +13,7 @@
 #include "link/SessionState.h"
 #include "support/FrameBytes.h"
 #include "support/LinkTestSupport.h"
+#include "support/Environment.h"
 
 #include <gtest/gtest.h>
 
@@ -143,9 +144,9 @@ TEST_F(LineLossTest, ReceiveHandlerSignalsOnlyWhatProvesTheLineGone)
 
 TEST_F(LineLossTest, EnvironmentCanLeaveLossToTheNoAnswerCounting)
 {
-    ::setenv("VEK_LINE_LOSS_AT_ONCE", "0", 1);
+    SetEnvironment("VEK_LINE_LOSS_AT_ONCE", "0");
     SignalLineLost();
-    ::unsetenv("VEK_LINE_LOSS_AT_ONCE");
+    SetEnvironment("VEK_LINE_LOSS_AT_ONCE", nullptr);
     EXPECT_EQ(g_bLineLost, 0);
     EXPECT_FALSE(g_evQueue.IsSet());
     SignalLineLost();

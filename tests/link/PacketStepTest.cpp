@@ -10,6 +10,7 @@
 #include "link/Sum8.h"
 #include "support/FrameBytes.h"
 #include "support/LinkTestSupport.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -404,7 +405,7 @@ TEST(EvaluateReplyTest, RepliesTooShortForTheirPositionsAreNotRecognised)
                    3000, '-', row.flags, row.replyCommand, 1);
         HGLOBAL extra = 0;
         EXPECT_EQ(EvaluateReply(h.Dlg(), step, row.reply, extra), row.outcome) << row.mode << " " << row.reply.size();
-        EXPECT_EQ(extra, 0u);
+        EXPECT_EQ(extra, HGLOBAL{});
     }
     QueueClear();
 }
@@ -416,15 +417,15 @@ TEST(EvaluateReplyTest, PayloadsAreSizedByWhatArrivedAndReadDataIsBounded)
     CPool reply(Bytes{}, STEP_PACKET, 0, 6, 3000, 'c', REQ_REPLY_CMD, 0x61, 1);
     HGLOBAL extra = 0;
     EXPECT_EQ(EvaluateReply(h.Dlg(), reply, Bytes{0x00, 0x03, 0x61, 0x11, 0x22}, extra), 0);
-    EXPECT_EQ(TakeBlock(static_cast<LPARAM>(extra)), Bytes{}); // c + 3 bytes: an empty payload
+    EXPECT_EQ(TakeBlock(HandleToParam(extra)), Bytes{}); // c + 3 bytes: an empty payload
     EXPECT_EQ(EvaluateReply(h.Dlg(), reply, Bytes{0x00, 0x04, 0x61, 0x7F, 0x11, 0x22}, extra), 0);
-    EXPECT_EQ(TakeBlock(static_cast<LPARAM>(extra)), Bytes{0x7F});
+    EXPECT_EQ(TakeBlock(HandleToParam(extra)), Bytes{0x7F});
 
     CPool read(kRead9, STEP_PACKET, 0, 6, 3000, 'u', 0, 0, 1);
     h.Dlg().m_readData.assign(kMaxReadData - 1, 0x55);
     EXPECT_EQ(EvaluateReply(h.Dlg(), read, Bytes{0x00, 0x05, 0x01, 0xAA, 0xBB, 0x00, 0x00}, extra), 100);
     EXPECT_EQ(h.Dlg().m_readData.size(), kMaxReadData - 1);
-    EXPECT_EQ(extra, 0u);
+    EXPECT_EQ(extra, HGLOBAL{});
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "support/LinkTestSupport.h"
+#include "platform/MessageBox.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -134,11 +136,11 @@ TEST_F(WorkerTest, FailedSendDropsTheStepAndWaitsForTheNextProducer)
     std::vector<std::string> boxes;
     static std::vector<std::string>* sink = nullptr;
     sink = &boxes;
-    VekSetMessageBoxHook([](const char*, const char* text) { sink->push_back(text); });
+    SetMessageBoxHook([](const char*, const char* text) { sink->push_back(text); });
     QueueAppend(std::make_unique<CPool>(ByteArray{1}, STEP_NOTIFY, 0, 5, 0), true);
     QueueAppend(Notify(6), true);
     RunPasses(1); // port closed: refused
-    VekSetMessageBoxHook(nullptr);
+    SetMessageBoxHook(nullptr);
     EXPECT_EQ(boxes, (std::vector<std::string>{"SendString Error, Port Not Open"}));
     EXPECT_FALSE(g_evQueue.IsSet());
     EXPECT_EQ(QueueCount(), 1u);
@@ -196,7 +198,7 @@ protected:
     {
         record.Set16(VEK_PANEL_IDLE_FACTOR_A, static_cast<uint16_t>(factorA));
         record.Set16(VEK_PANEL_IDLE_FACTOR_B, static_cast<uint16_t>(factorB));
-        record.Set32(VEK_PANEL_RECORD_WINDOW, recordWindow.Handle());
+        record.Set32(VEK_PANEL_RECORD_WINDOW, HandleToField(recordWindow.Handle()));
         // Nothing answers the keep-alive frames here: their failures must not
         // count against the link, or it would end before the ticks of interest.
         record.Set32(VEK_PANEL_HOST_FLAGS, VEK_HOST_FLAG_NO_IDLE_CALLS);

@@ -1,5 +1,6 @@
 // The control's properties and events over the scripted device.
 #include "support/LinkTestSupport.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -148,13 +149,13 @@ TEST_F(CommCtrlTest, SettingsApplyAtOnceOnAnOpenPortAndARefusedSpeedKeepsTheOld)
 TEST_F(CommCtrlTest, PortOpensTheMappedDeviceWithDtrAsEnabled)
 {
     ctrl().SetPortOpen(false);
-    VekSetPortDevice(5, "/dev/scripted-five");
+    SetPortDevice(5, "/dev/scripted-five");
     ctrl().SetCommPort(5);
     ctrl().SetDTREnable(true);
     ASSERT_TRUE(ctrl().SetPortOpen(true));
     EXPECT_EQ(h.Device().OpenedPath(), "/dev/scripted-five");
     EXPECT_TRUE(h.Device().Dtr());
-    VekSetPortDevice(5, nullptr);
+    SetPortDevice(5, nullptr);
 }
 
 TEST_F(CommCtrlTest, PortZeroHasNoDevice)

@@ -1,6 +1,7 @@
 // Opening the port and queueing the modem's start-up lines.
 #include "link/RequestQueue.h"
 #include "support/LinkTestSupport.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +26,8 @@ class CommInitTest : public ::testing::Test {
 protected:
     CommInitTest()
     {
-        VekSetPortDevice(1, "/dev/scripted-one");
-        VekSetPortDevice(2, "/dev/scripted-two");
+        SetPortDevice(1, "/dev/scripted-one");
+        SetPortDevice(2, "/dev/scripted-two");
         modem().m_nComPort = 1;
         modem().m_nBaudRate = 2400;
         modem().m_dwFlags = 0;
@@ -37,8 +38,8 @@ protected:
     }
     ~CommInitTest() override
     {
-        VekSetPortDevice(1, nullptr);
-        VekSetPortDevice(2, nullptr);
+        SetPortDevice(1, nullptr);
+        SetPortDevice(2, nullptr);
     }
 
     CModem& modem() { return *h.Modems().GetCurrentModem(); }

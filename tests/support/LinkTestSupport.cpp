@@ -5,6 +5,10 @@
 #include "link/RequestQueue.h"
 #include "link/RxSilenceTimer.h"
 #include "link/SessionState.h"
+#include "platform/Handles.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageWindow.h"
+#include "platform/Paths.h"
 
 #include <utility>
 
@@ -16,34 +20,35 @@ std::atomic<int> g_onlineWhat{0};
 
 } // namespace vek::test
 
-// The host library's idle callback, found by the library at call time.
-extern "C" __attribute__((visibility("default"))) int VEKOnlineReqProcess(void* record, int what, int arg)
+namespace vek::test {
+
+int RecordOnlineReqProcess(void* record, int what, int arg)
 {
-    ++vek::test::g_onlineCalls;
-    vek::test::g_onlineRecord = record;
-    vek::test::g_onlineWhat = what * 100 + arg;
+    ++g_onlineCalls;
+    g_onlineRecord = record;
+    g_onlineWhat = what * 100 + arg;
     return 0;
 }
 
-namespace vek::test {
-
-CaptureWindow::CaptureWindow() : m_hwnd(VekCreateWindow(&CaptureWindow::Proc, this)) {}
+CaptureWindow::CaptureWindow() : m_hwnd(CreateMessageWindow(0, &CaptureWindow::Proc, this)) {}
 
 CaptureWindow::~CaptureWindow()
 {
-    VekDestroyWindow(m_hwnd);
-    VekPumpMessages(0); // drop what is left for the destroyed window
+    DestroyMessageWindow(m_hwnd);
+    PumpMessages(0); // drop what is left for the destroyed window
 }
 
 LRESULT CaptureWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static_cast<CaptureWindow*>(VekWindowContext(hwnd))->m_received.push_back({message, wParam, lParam});
+    // A window on its way out has no context left.
+    if (auto* window = static_cast<CaptureWindow*>(MessageWindowContext(hwnd)))
+        window->m_received.push_back({message, wParam, lParam});
     return 0;
 }
 
 std::vector<Message> CaptureWindow::Drain()
 {
-    while (VekPumpMessages(0) > 0) {
+    while (PumpMessages(0) > 0) {
     }
     return std::exchange(m_received, {});
 }
@@ -59,7 +64,7 @@ std::vector<Message> CaptureWindow::Drain(UINT message)
 
 std::vector<Message> CaptureWindow::Take(UINT message)
 {
-    while (VekPumpMessages(0) > 0) {
+    while (PumpMessages(0) > 0) {
     }
     std::vector<Message> matching;
     std::vector<Message> others;
@@ -126,7 +131,7 @@ DialogHarness::~DialogHarness()
 
 void DialogHarness::OpenPort()
 {
-    VekSetPortDevice(1, "/dev/null-scripted");
+    SetPortDevice(1, "/dev/null-scripted");
     m_dlg->m_commCtrl.SetCommPort(1);
     m_dlg->m_commCtrl.SetPortOpen(true);
 }
@@ -155,10 +160,10 @@ std::vector<std::string> g_boxTexts;
 MessageBoxCapture::MessageBoxCapture()
 {
     g_boxTexts.clear();
-    VekSetMessageBoxHook([](const char*, const char* text) { g_boxTexts.push_back(text); });
+    SetMessageBoxHook([](const char*, const char* text) { g_boxTexts.push_back(text); });
 }
 
-MessageBoxCapture::~MessageBoxCapture() { VekSetMessageBoxHook(nullptr); }
+MessageBoxCapture::~MessageBoxCapture() { SetMessageBoxHook(nullptr); }
 
 const std::vector<std::string>& MessageBoxCapture::Texts() const { return g_boxTexts; }
 
@@ -192,7 +197,7 @@ std::vector<std::pair<WPARAM, LPARAM>> Posted(CaptureWindow& window, UINT messag
 
 std::vector<uint8_t> TakeBlock(LPARAM handle)
 {
-    const auto h = static_cast<HGLOBAL>(handle);
+    const auto h = HandleFromParam<HGLOBAL>(handle);
     const size_t size = GlobalSize(h);
     std::vector<uint8_t> out(size);
     if (const auto* p = static_cast<const uint8_t*>(GlobalLock(h)); p != nullptr) {

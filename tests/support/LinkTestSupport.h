@@ -124,6 +124,8 @@ public:
 extern std::atomic<int> g_onlineCalls;
 extern std::atomic<void*> g_onlineRecord;
 extern std::atomic<int> g_onlineWhat; // what * 100 + arg
+// What the host library's VEKOnlineReqProcess does in the tests: counts.
+int RecordOnlineReqProcess(void* record, int what, int arg);
 
 // Installs a manual clock for the lifetime of the object.
 class ManualClockScope {

@@ -1,4 +1,5 @@
 // Hidden message windows owned by a thread, with posted and sent messages.
+#include "platform/MessageWindow.h"
 #include "platform/HandleTable.h"
 #include "platform/WindowOwner.h"
 #include "vek_host.h"
@@ -173,3 +174,15 @@ int VekPumpMessages(int timeoutMs)
 }
 
 } // extern "C"
+
+namespace vek {
+
+HWND CreateMessageWindow(HWND, MessageProc proc, void* context) { return VekCreateWindow(proc, context); }
+
+void* MessageWindowContext(HWND hwnd) { return VekWindowContext(hwnd); }
+
+void DestroyMessageWindow(HWND hwnd) { VekDestroyWindow(hwnd); }
+
+int PumpMessages(int timeoutMs) { return VekPumpMessages(timeoutMs); }
+
+} // namespace vek

@@ -1,0 +1,15 @@
+#include "support/Environment.h"
+
+#include <cstdlib>
+
+namespace vek::test {
+
+void SetEnvironment(const char* name, const char* value)
+{
+    if (value != nullptr)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+}
+
+} // namespace vek::test
