@@ -1,0 +1,116 @@
+// The reader thread of the Win32 device: waits on WaitCommEvent, reads
+// exactly what ClearCommError reports, and tells the sink what happened.
+#include "serial/Win32CommDevice.h"
+
+#include <vector>
+
+namespace vek {
+namespace {
+
+// Overlapped I/O that completes, fails, or is cut short by the stop event.
+enum class Wait { Done, Failed, Stopped };
+
+Wait FinishIo(HANDLE port, OVERLAPPED& ov, HANDLE stop, DWORD& transferred)
+{
+    HANDLE waits[2] = {ov.hEvent, stop};
+    const DWORD hit = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (hit != WAIT_OBJECT_0) {
+        CancelIo(port);
+        GetOverlappedResult(port, &ov, &transferred, TRUE);
+        return Wait::Stopped;
+    }
+    return GetOverlappedResult(port, &ov, &transferred, FALSE) ? Wait::Done : Wait::Failed;
+}
+
+} // namespace
+
+bool Win32CommDevice::WaitForEvents(HANDLE port, OVERLAPPED& ov, DWORD& events)
+{
+    events = 0;
+    ResetEvent(ov.hEvent);
+    if (WaitCommEvent(port, &events, &ov))
+        return true;
+    if (GetLastError() != ERROR_IO_PENDING) {
+        MarkGone();
+        return false;
+    }
+    DWORD unused = 0;
+    switch (FinishIo(port, ov, m_stop, unused)) {
+    case Wait::Done: return true;
+    case Wait::Stopped: return false;
+    case Wait::Failed: break;
+    }
+    MarkGone();
+    return false;
+}
+
+bool Win32CommDevice::ReadWaiting(HANDLE port, OVERLAPPED& ov)
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port, &errors, &status))
+        return false;
+    ReportEvents(0, errors);
+    if (status.cbInQue == 0)
+        return true;
+    std::vector<uint8_t> buffer(status.cbInQue);
+    ResetEvent(ov.hEvent);
+    DWORD got = 0;
+    if (!ReadFile(port, buffer.data(), static_cast<DWORD>(buffer.size()), &got, &ov)) {
+        if (GetLastError() != ERROR_IO_PENDING)
+            return false;
+        if (FinishIo(port, ov, m_stop, got) != Wait::Done)
+            return WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0;
+    }
+    if (got > 0 && m_sink)
+        m_sink->OnReceived({buffer.data(), got});
+    return true;
+}
+
+void Win32CommDevice::ReportEvents(DWORD events, DWORD errors)
+{
+    if (m_sink == nullptr)
+        return;
+    static constexpr struct {
+        DWORD bit;
+        int16_t code;
+    } kLines[] = {{EV_CTS, COMM_EV_CTS}, {EV_DSR, COMM_EV_DSR}, {EV_RLSD, COMM_EV_CD}, {EV_RING, COMM_EV_RING}};
+    for (const auto& line : kLines)
+        if (events & line.bit)
+            m_sink->OnLineEvent(line.code);
+    static constexpr struct {
+        DWORD bit;
+        int16_t code;
+    } kErrors[] = {{CE_BREAK, COMM_ER_BREAK},
+                   {CE_FRAME, COMM_ER_FRAME},
+                   {CE_OVERRUN, COMM_ER_OVERRUN},
+                   {CE_RXOVER, COMM_ER_RX_OVER},
+                   {CE_RXPARITY, COMM_ER_PARITY}};
+    for (const auto& error : kErrors)
+        if (errors & error.bit)
+            m_sink->OnLineEvent(error.code);
+    if ((events & EV_TXEMPTY) && m_txPending.exchange(false))
+        m_sink->OnSendDrained();
+}
+
+void Win32CommDevice::ReaderLoop(HANDLE port)
+{
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (ov.hEvent == nullptr)
+        return;
+    DWORD events = 0;
+    while (WaitForEvents(port, ov, events)) {
+        // Data first: a carrier drop must not overtake the bytes before it.
+        if (!ReadWaiting(port, ov)) {
+            MarkGone();
+            break;
+        }
+        if (WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0)
+            break;
+        ReportEvents(events & ~static_cast<DWORD>(EV_RXCHAR | EV_ERR), 0);
+    }
+    CloseHandle(ov.hEvent);
+}
+
+} // namespace vek
