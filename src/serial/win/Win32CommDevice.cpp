@@ -131,6 +131,9 @@ void Win32CommDevice::Close()
 {
     if (m_reader.joinable()) {
         SetEvent(m_stop);
+        // An empty mask ends a pending WaitCommEvent; Wine does not end it
+        // on CancelIo alone.
+        SetCommMask(m_port.load(), 0);
         m_reader.join();
     }
     HANDLE port = m_port.exchange(INVALID_HANDLE_VALUE);
