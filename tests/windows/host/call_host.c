@@ -14,6 +14,8 @@ typedef int(__cdecl* VoidFn)(void);
 typedef int(__cdecl* BlockFn)(HGLOBAL);
 typedef int(__cdecl* PanelInitFn)(void*, const char*, const char*, int);
 typedef int(__cdecl* HangUpFn)(int, int);
+/* GetProcAddress gives a FARPROC; this type converts to any function. */
+typedef void (*AnyFn)(void);
 
 static struct Library {
     HMODULE dll;
@@ -108,14 +110,14 @@ static int LoadVekComm2(void)
     g_lib.dll = LoadLibraryA("vek_comm2.dll");
     if (g_lib.dll == NULL)
         return 0;
-    g_lib.init = (InitFn)GetProcAddress(g_lib.dll, "VEKComm2_Init");
-    g_lib.uninit = (VoidFn)GetProcAddress(g_lib.dll, "VEKComm2_Uninit");
-    g_lib.commInit = (VoidFn)GetProcAddress(g_lib.dll, "VEKComm2_CommInit");
-    g_lib.baudRate = (VoidFn)GetProcAddress(g_lib.dll, "VEKComm2_GetCurrentBaudRate");
-    g_lib.setupModem = (BlockFn)GetProcAddress(g_lib.dll, "VEKComm2_SetupModem");
-    g_lib.addPool = (BlockFn)GetProcAddress(g_lib.dll, "VEKComm2_AddPool");
-    g_lib.panelInit = (PanelInitFn)GetProcAddress(g_lib.dll, "VEKComm2_PanelInit");
-    g_lib.hangUp = (HangUpFn)GetProcAddress(g_lib.dll, "VEKComm2_HangUp");
+    g_lib.init = (InitFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_Init");
+    g_lib.uninit = (VoidFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_Uninit");
+    g_lib.commInit = (VoidFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_CommInit");
+    g_lib.baudRate = (VoidFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_GetCurrentBaudRate");
+    g_lib.setupModem = (BlockFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_SetupModem");
+    g_lib.addPool = (BlockFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_AddPool");
+    g_lib.panelInit = (PanelInitFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_PanelInit");
+    g_lib.hangUp = (HangUpFn)(AnyFn)GetProcAddress(g_lib.dll, "VEKComm2_HangUp");
     return g_lib.init && g_lib.uninit && g_lib.commInit && g_lib.baudRate && g_lib.setupModem && g_lib.addPool &&
            g_lib.panelInit && g_lib.hangUp;
 }
