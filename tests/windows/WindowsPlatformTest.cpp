@@ -2,6 +2,7 @@
 // settings.
 #include "platform/HostLibrary.h"
 #include "platform/Paths.h"
+#include "serial/CommEvents.h"
 #include "serial/CommState.h"
 #include "serial/Win32CommDevice.h"
 #include "support/LinkTestSupport.h"
@@ -78,6 +79,27 @@ TEST(CommStateTest, DtrOffAndHighSpeeds)
     FillCommState(dcb, *ParseLineSettings("115200,N,8,2"), false);
     EXPECT_EQ(dcb.BaudRate, 115200u);
     EXPECT_EQ(dcb.fDtrControl, 0u); // DTR_CONTROL_DISABLE
+}
+
+TEST(CommEventsTest, CarrierDetectChangeIsEventFive)
+{
+    EXPECT_EQ(LineEventCodes(EV_RLSD, 0), (std::vector<int16_t>{5}));
+}
+
+TEST(CommEventsTest, LineChangesByTheControlsCodes)
+{
+    EXPECT_EQ(LineEventCodes(EV_CTS | EV_DSR | EV_RLSD | EV_RING, 0), (std::vector<int16_t>{3, 4, 5, 6}));
+}
+
+TEST(CommEventsTest, LineErrorsByTheControlsCodes)
+{
+    EXPECT_EQ(LineEventCodes(0, CE_BREAK | CE_FRAME | CE_OVERRUN | CE_RXOVER | CE_RXPARITY),
+              (std::vector<int16_t>{1001, 1004, 1006, 1008, 1009}));
+}
+
+TEST(CommEventsTest, DataAndDrainAreNoLineEvents)
+{
+    EXPECT_TRUE(LineEventCodes(EV_RXCHAR | EV_TXEMPTY | EV_ERR, 0).empty());
 }
 
 TEST(Win32CommDeviceTest, MissingPortCannotBeHad)

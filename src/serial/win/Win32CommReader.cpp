@@ -2,6 +2,8 @@
 // exactly what ClearCommError reports, and tells the sink what happened.
 #include "serial/Win32CommDevice.h"
 
+#include "serial/CommEvents.h"
+
 #include <vector>
 
 namespace vek {
@@ -71,24 +73,8 @@ void Win32CommDevice::ReportEvents(DWORD events, DWORD errors)
 {
     if (m_sink == nullptr)
         return;
-    static constexpr struct {
-        DWORD bit;
-        int16_t code;
-    } kLines[] = {{EV_CTS, COMM_EV_CTS}, {EV_DSR, COMM_EV_DSR}, {EV_RLSD, COMM_EV_CD}, {EV_RING, COMM_EV_RING}};
-    for (const auto& line : kLines)
-        if (events & line.bit)
-            m_sink->OnLineEvent(line.code);
-    static constexpr struct {
-        DWORD bit;
-        int16_t code;
-    } kErrors[] = {{CE_BREAK, COMM_ER_BREAK},
-                   {CE_FRAME, COMM_ER_FRAME},
-                   {CE_OVERRUN, COMM_ER_OVERRUN},
-                   {CE_RXOVER, COMM_ER_RX_OVER},
-                   {CE_RXPARITY, COMM_ER_PARITY}};
-    for (const auto& error : kErrors)
-        if (errors & error.bit)
-            m_sink->OnLineEvent(error.code);
+    for (const int16_t code : LineEventCodes(events, errors))
+        m_sink->OnLineEvent(code);
     if ((events & EV_TXEMPTY) && m_txPending.exchange(false))
         m_sink->OnSendDrained();
 }
