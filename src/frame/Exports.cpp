@@ -8,6 +8,7 @@
 #include "platform/Event.h"
 #include "platform/EventHub.h"
 #include "platform/MessageWindow.h"
+#include "platform/ModuleLifetime.h"
 #include "platform/Trace.h"
 #include "platform/WindowOwner.h"
 #include "vek_comm2.h"
@@ -45,6 +46,9 @@ struct StopAtExit {
     StopAtExit& operator=(const StopAtExit&) = delete;
     ~StopAtExit()
     {
+        // Threads killed by the system at exit cannot be stopped or waited for.
+        if (ProcessIsEnding())
+            return;
         std::lock_guard lock(LifecycleMutex());
         if (theApp.m_pStatusDlg == nullptr)
             return;
@@ -84,6 +88,7 @@ int InitLibrary(HWND hostWindow)
     if (!dlg->Create(hostWindow))
         return 0;
     theApp.m_pStatusDlg = dlg.release();
+    HoldModuleWhileRunning();
     StopAtExitOnce();
     return 1;
 }
