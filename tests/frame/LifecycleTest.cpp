@@ -4,12 +4,14 @@
 #include "frame/CComm2App.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageWindow.h"
+#include "platform/Paths.h"
 #include "serial/DeviceFactory.h"
+#include "support/Environment.h"
 #include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -27,18 +29,18 @@ protected:
     {
         ResetLinkState();
         g_boxes.clear();
-        VekSetMessageBoxHook([](const char*, const char* text) { g_boxes.emplace_back(text); });
-        folder = std::filesystem::temp_directory_path() / ("vek_lifecycle_" + std::to_string(::getpid()));
+        SetMessageBoxHook([](const char*, const char* text) { g_boxes.emplace_back(text); });
+        folder = std::filesystem::temp_directory_path() / ("vek_lifecycle_" + std::to_string(ProcessId()));
         std::filesystem::create_directories(folder);
-        VekSetDataFolder(folder.c_str());
+        SetDataFolder(folder.string().c_str());
     }
 
     void TearDown() override
     {
         VEKComm2_Uninit();
         SetDeviceFactory({});
-        VekSetDataFolder(nullptr);
-        VekSetMessageBoxHook(nullptr);
+        SetDataFolder(nullptr);
+        SetMessageBoxHook(nullptr);
         std::filesystem::remove_all(folder);
         ResetLinkState();
     }
@@ -48,7 +50,7 @@ protected:
     {
         std::vector<Message> got;
         for (int i = 0; i < 100 && got.size() < n; ++i) {
-            VekPumpMessages(10);
+            PumpMessages(10);
             for (const Message& m : host.Drain(VEK_WM_COMM_HOST_NOTIFY))
                 got.push_back(m);
         }

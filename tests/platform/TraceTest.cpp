@@ -1,9 +1,8 @@
 // The optional byte and step trace.
 #include "platform/Trace.h"
+#include "support/Environment.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,12 +13,12 @@ namespace {
 
 TEST(TraceTest, WritesHexBytesAndLinesOnlyWhileOn)
 {
-    const auto path = std::filesystem::temp_directory_path() / ("vek_trace_" + std::to_string(::getpid()));
+    const auto path = std::filesystem::temp_directory_path() / ("vek_trace_" + std::to_string(vek::test::ProcessId()));
     std::filesystem::remove(path);
     TraceBytes("TX", std::vector<uint8_t>{0x00}); // off: nothing, no file
     EXPECT_FALSE(std::filesystem::exists(path));
 
-    SetTracePath(path.c_str());
+    SetTracePath(path.string().c_str());
     EXPECT_TRUE(TraceEnabled());
     TraceBytes("TX", std::vector<uint8_t>{0x01, 0xAB, 0xFF});
     TraceLine("step end");

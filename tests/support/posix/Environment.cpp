@@ -1,5 +1,7 @@
 #include "support/Environment.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace vek::test {
@@ -11,5 +13,7 @@ void SetEnvironment(const char* name, const char* value)
     else
         ::unsetenv(name);
 }
+
+long ProcessId() { return static_cast<long>(::getpid()); }
 
 } // namespace vek::test
