@@ -3,8 +3,9 @@
 # program) serves a pseudo-terminal, Wine's dosdevices/com5 link makes it
 # COM5, and call_host.exe drives vek_comm2.dll through a call, a write, a
 # read-back and the hang-up. Afterwards panelsim's memory must hold what the
-# host wrote.
-#   wine_call.sh BIN_DIR PANELSIM PRELOAD
+# host wrote. With line-goes, panelsim is stopped once the call is online
+# and the host must hear the link lost, on hook and modem ready.
+#   wine_call.sh BIN_DIR PANELSIM PRELOAD [line-goes]
 # BIN_DIR holds call_host.exe and vek_comm2.dll; PRELOAD is the modem-line
 # shim (both word sizes may be given: the loader skips the other one).
 # WINEPREFIX must name a prefix made by wine_prefix.sh.
@@ -12,6 +13,7 @@ set -eu
 bin="$1"
 panelsim="$2"
 preload="$3"
+mode="${4:-}"
 port=5
 number=5551234
 
@@ -42,6 +44,24 @@ if [ -z "$device" ]; then
 fi
 ln -sfn "$device" "$WINEPREFIX/dosdevices/com$port"
 echo "panelsim on $device as COM$port"
+
+if [ "$mode" = line-goes ]; then
+    (cd "$bin" && LD_PRELOAD="$preload" wine call_host.exe "$port" "$number" line-goes >"$work/host.out" 2>"$work/wine.err") &
+    host=$!
+    for _ in $(seq 300); do
+        grep -q "take the line away" "$work/host.out" 2>/dev/null && break
+        kill -0 "$host" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$sim"
+    wait "$sim" 2>/dev/null || true
+    sim=""
+    status=0
+    wait "$host" || status=$?
+    cat "$work/host.out"
+    grep -v "wrong ELF class" "$work/wine.err" >&2 || true
+    exit "$status"
+fi
 
 status=0
 (cd "$bin" && LD_PRELOAD="$preload" wine call_host.exe "$port" "$number" 2>"$work/wine.err") || status=$?

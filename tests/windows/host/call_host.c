@@ -1,8 +1,9 @@
 /* A Windows host as the real one drives the library: loads vek_comm2.dll,
  * hands it a window, sets up the modem on COMn, calls the panel, writes and
  * reads back panel memory, hangs up, and checks each notification on the
- * way. Usage: call_host PORT NUMBER. Exit 0 when the whole call went as it
- * should; each notification is printed as it arrives. */
+ * way. Usage: call_host PORT NUMBER [line-goes]. With line-goes it waits,
+ * once online, for the other end to go away instead. Exit 0 when the call
+ * went as it should; each notification is printed as it arrives. */
 #include "vek_comm2.h"
 
 #include <stdio.h>
@@ -204,37 +205,67 @@ static HGLOBAL WriteData(void)
     return block;
 }
 
-static int Call(int port, const char* number, HWND window)
+static int PlaceCall(int port, BYTE* record)
 {
     if (g_lib.setupModem(ModemSetup(port)) != 1 || g_lib.commInit() != 1) {
         printf("FAIL: the modem setup or CommInit was refused\n");
         return 0;
     }
-    if (!WaitFor(VEK_NOTIFY_MODEM_READY, "modem ready"))
-        return 0;
-    BYTE* record = PanelRecord(number, window);
-    int ok = g_lib.panelInit(record, "1234", "", 1) == 1 && WaitFor(VEK_NOTIFY_CONNECTED, "connected") &&
-             WaitFor(VEK_NOTIFY_IDENTIFIED, "panel identified") && WaitFor(VEK_NOTIFY_SESSION_OPENED, "session opened");
-    ok = ok && g_lib.addPool(PoolRequest(kWriteAddress, sizeof kWritten - 1, 0x57, '-', WriteData())) == 1 &&
-         WaitFor(VEK_NOTIFY_WRITE_DONE, "memory written");
+    return WaitFor(VEK_NOTIFY_MODEM_READY, "modem ready") && g_lib.panelInit(record, "1234", "", 1) == 1 &&
+           WaitFor(VEK_NOTIFY_CONNECTED, "connected") && WaitFor(VEK_NOTIFY_IDENTIFIED, "panel identified") &&
+           WaitFor(VEK_NOTIFY_SESSION_OPENED, "session opened");
+}
+
+static int WriteAndReadBack(void)
+{
+    int ok = g_lib.addPool(PoolRequest(kWriteAddress, sizeof kWritten - 1, 0x57, '-', WriteData())) == 1 &&
+             WaitFor(VEK_NOTIFY_WRITE_DONE, "memory written");
     ok = ok && g_lib.addPool(PoolRequest(kReadAddress, kReadCount, 0x52, 'u', NewBlock(kReadCount))) == 1 &&
          WaitFor(VEK_NOTIFY_READ_DONE, "memory read back");
     if (ok && (g_readBackSize != kReadCount || memcmp(g_readBack + 8, kWritten, 8) != 0)) {
         printf("FAIL: read back %u bytes without \"%s\" at offset 8\n", (unsigned)g_readBackSize, kWritten);
         ok = 0;
     }
-    if (ok)
-        printf("line speed %d bit/s\n", g_lib.baudRate());
-    ok = ok && g_lib.hangUp(0, 0) == 1 && WaitFor(VEK_NOTIFY_ON_HOOK, "on hook") &&
-         WaitFor(VEK_NOTIFY_MODEM_READY, "modem ready again");
+    return ok;
+}
+
+static int HangUp(void)
+{
+    return g_lib.hangUp(0, 0) == 1 && WaitFor(VEK_NOTIFY_ON_HOOK, "on hook") &&
+           WaitFor(VEK_NOTIFY_MODEM_READY, "modem ready again");
+}
+
+/* The other end goes away during the call: the host hears the link lost,
+ * on hook and modem ready, as when a carrier drops. */
+static int LoseTheLine(void)
+{
+    printf("online: take the line away now\n");
+    fflush(stdout);
+    return WaitFor(VEK_NOTIFY_LINK_LOST, "link lost") && WaitFor(VEK_NOTIFY_ON_HOOK, "on hook") &&
+           WaitFor(VEK_NOTIFY_MODEM_READY, "modem ready again");
+}
+
+static int Call(int port, const char* number, HWND window, int lineGoes)
+{
+    BYTE* record = PanelRecord(number, window);
+    int ok = PlaceCall(port, record);
+    if (ok && lineGoes)
+        ok = LoseTheLine();
+    else if (ok) {
+        ok = WriteAndReadBack();
+        if (ok)
+            printf("line speed %d bit/s\n", g_lib.baudRate());
+        ok = ok && HangUp();
+    }
     free(record);
     return ok;
 }
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        printf("usage: call_host PORT NUMBER\n");
+    const int lineGoes = argc == 4 && strcmp(argv[3], "line-goes") == 0;
+    if (argc != 3 && !lineGoes) {
+        printf("usage: call_host PORT NUMBER [line-goes]\n");
         return 2;
     }
     if (!LoadVekComm2()) {
@@ -246,7 +277,7 @@ int main(int argc, char** argv)
         printf("FAIL: no host window or VEKComm2_Init refused\n");
         return 1;
     }
-    const int ok = Call(atoi(argv[1]), argv[2], window);
+    const int ok = Call(atoi(argv[1]), argv[2], window, lineGoes);
     printf("stopping the library\n");
     fflush(stdout);
     g_lib.uninit();
@@ -254,6 +285,6 @@ int main(int argc, char** argv)
     fflush(stdout);
     FreeLibrary(g_lib.dll);
     DestroyWindow(window);
-    printf(ok ? "PASS: a whole call from a Windows host\n" : "FAIL\n");
+    printf(ok ? "PASS: the call from a Windows host went as it should\n" : "FAIL\n");
     return ok ? 0 : 1;
 }
