@@ -45,6 +45,8 @@ private:
     // Reads exactly what the driver holds; false when the device has gone.
     bool ReadWaiting(HANDLE port, OVERLAPPED& ov);
     void ReportEvents(DWORD events, DWORD errors);
+    // Close has asked the reader to end.
+    bool Stopping() const;
     void MarkGone();
     void SetError(std::string text);
 

@@ -32,17 +32,17 @@ bool Win32CommDevice::WaitForEvents(HANDLE port, OVERLAPPED& ov, DWORD& events)
     ResetEvent(ov.hEvent);
     if (WaitCommEvent(port, &events, &ov))
         return true;
-    if (GetLastError() != ERROR_IO_PENDING) {
-        MarkGone();
-        return false;
-    }
     DWORD unused = 0;
-    switch (FinishIo(port, ov, m_stop, unused)) {
-    case Wait::Done: return true;
-    case Wait::Stopped: return false;
-    case Wait::Failed: break;
+    if (GetLastError() == ERROR_IO_PENDING) {
+        switch (FinishIo(port, ov, m_stop, unused)) {
+        case Wait::Done: return true;
+        case Wait::Stopped: return false;
+        case Wait::Failed: break;
+        }
     }
-    MarkGone();
+    // Close empties the mask, which fails a wait: that is no lost device.
+    if (!Stopping())
+        MarkGone();
     return false;
 }
 
@@ -62,12 +62,14 @@ bool Win32CommDevice::ReadWaiting(HANDLE port, OVERLAPPED& ov)
         if (GetLastError() != ERROR_IO_PENDING)
             return false;
         if (FinishIo(port, ov, m_stop, got) != Wait::Done)
-            return WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0;
+            return Stopping();
     }
     if (got > 0 && m_sink)
         m_sink->OnReceived({buffer.data(), got});
     return true;
 }
+
+bool Win32CommDevice::Stopping() const { return WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0; }
 
 void Win32CommDevice::ReportEvents(DWORD events, DWORD errors)
 {
@@ -89,10 +91,11 @@ void Win32CommDevice::ReaderLoop(HANDLE port)
     while (WaitForEvents(port, ov, events)) {
         // Data first: a carrier drop must not overtake the bytes before it.
         if (!ReadWaiting(port, ov)) {
-            MarkGone();
+            if (!Stopping())
+                MarkGone();
             break;
         }
-        if (WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0)
+        if (Stopping())
             break;
         ReportEvents(events & ~static_cast<DWORD>(EV_RXCHAR | EV_ERR), 0);
     }
