@@ -64,7 +64,10 @@ extern "C" {
  * 27 (18 before the panel identified itself), then 8 and 9, with no escape to
  * a modem already back in command mode. A silent line whose carrier is still
  * up keeps the no-answer counting (27 after five unanswered 8 s waits). With
- * VEK_LINE_LOSS_AT_ONCE=0 in the environment only that counting applies. */
+ * VEK_LINE_LOSS_AT_ONCE=0 in the environment only that counting applies.
+ * A device that goes away while the library is hanging up ends the call with
+ * 8 and 9 as well; one that goes away before a call (modem set-up, dialling)
+ * gives 20. Either way the next CommInit works once the device is back. */
 
 /* Sizes of the blocks handed to the host with codes 13 and 90. */
 #define VEK_IDENTIFICATION_SIZE 220
