@@ -1,4 +1,5 @@
 #include "frame/CComm2App.h"
+#include "support/LinkTestSupport.h"
 #include "vek_comm2.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,7 @@ private:
 
 class SetupModemTest : public ::testing::Test {
 protected:
+    test::RunningLibraryScope running;
     void SetUp() override
     {
         g_messages.clear();

@@ -124,6 +124,13 @@ DialogHarness::~DialogHarness()
     ResetLinkState();
 }
 
+RunningLibraryScope::RunningLibraryScope() : m_dlg(std::make_unique<CCommStatusDlg>())
+{
+    theApp.m_pStatusDlg = m_dlg.get();
+}
+
+RunningLibraryScope::~RunningLibraryScope() { theApp.m_pStatusDlg = nullptr; }
+
 void DialogHarness::OpenPort()
 {
     VekSetPortDevice(1, "/dev/null-scripted");
