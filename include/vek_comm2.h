@@ -80,7 +80,10 @@ extern "C" {
  * 27 (18 before the panel identified itself), then 8 and 9, with no escape to
  * a modem already back in command mode. A silent line whose carrier is still
  * up keeps the no-answer counting (27 after five unanswered 8 s waits). With
- * VEK_LINE_LOSS_AT_ONCE=0 in the environment only that counting applies. */
+ * VEK_LINE_LOSS_AT_ONCE=0 in the environment only that counting applies.
+ * A device that goes away while the library is hanging up ends the call with
+ * 8 and 9 as well; one that goes away before a call (modem set-up, dialling)
+ * gives 20. Either way the next CommInit works once the device is back. */
 
 /* Sizes of the blocks handed to the host with codes 13 and 90. */
 #define VEK_IDENTIFICATION_SIZE 220
@@ -139,15 +142,15 @@ extern "C" {
 
 /* ---- PoolRequestRecord: little-endian, at least 48 bytes -------------- */
 #define VEK_POOL_RECORD_MIN_SIZE 48
-#define VEK_POOL_ADDRESS 4     /* 2: panel address */
-#define VEK_POOL_COUNT 8       /* 4: data bytes (write, command) or bytes wanted (read) */
-#define VEK_POOL_COMMAND 12    /* 1: command byte */
+#define VEK_POOL_ADDRESS 4      /* 2: panel address */
+#define VEK_POOL_COUNT 8        /* 4: data bytes (write, command) or bytes wanted (read) */
+#define VEK_POOL_COMMAND 12     /* 1: command byte */
 #define VEK_POOL_SUB_ADDRESS 13 /* 1: sub-address byte */
-#define VEK_POOL_REPLY 16      /* 1: expected reply command byte */
-#define VEK_POOL_FLAGS 28      /* 4: flags */
-#define VEK_POOL_CLASS 32      /* 4: request class; 2065 with command 8 or 9 wants an ack */
-#define VEK_POOL_DATA 40       /* 4: HGLOBAL of the data block */
-#define VEK_POOL_OPERATION 44  /* 4: 'u' read, '-' write, else command */
+#define VEK_POOL_REPLY 16       /* 1: expected reply command byte */
+#define VEK_POOL_FLAGS 28       /* 4: flags */
+#define VEK_POOL_CLASS 32       /* 4: request class; 2065 with command 8 or 9 wants an ack */
+#define VEK_POOL_DATA 40        /* 4: HGLOBAL of the data block */
+#define VEK_POOL_OPERATION 44   /* 4: 'u' read, '-' write, else command */
 #define VEK_POOL_ACK_CLASS 2065
 
 /* ---- The sixteen exported functions ----------------------------------- */
@@ -158,9 +161,26 @@ extern "C" {
  *   window and returns 1.
  * - VEKComm2_ForceHangUp may be called from any thread. On the Init thread
  *   the forced hang-up has run when it returns; from another thread it is
- *   posted and runs when the Init thread next pumps. It returns 1 either way.
+ *   posted and runs when the Init thread next pumps. It returns 1 either way
+ *   (while the library runs).
  * A host that exits or unloads the library without Uninit does no harm: the
- * library stops its threads and closes the port first, within moments. */
+ * library stops its threads and closes the port first, within moments.
+ *
+ * Before Init and after Uninit every function but those two returns 0 and
+ * does nothing (ResetEfficiency: nothing). Uninit during a call closes the
+ * port, which drops DTR so that the modem hangs up; it sends no 8 or 9, since
+ * the status dialog that would relay them is gone and a host that calls
+ * Uninit is usually taking its own window down: Uninit's return is the end.
+ *
+ * VEKComm2_AddPool returns 1 when it took the request: the record and its
+ * data block are the library's from then on (it frees them), and the host
+ * hears how the transfer ends: 5 (write or command) or 6 (read), or 97 when
+ * it cannot be carried (a record shorter than 48 bytes, a data block that
+ * cannot be locked, a count the block or a frame cannot hold). It returns 0
+ * when it did not take the request, and both blocks stay the host's: the
+ * library is not running, no modem is set up, the port is not open (before
+ * CommInit, or once a call has ended), or the request handle is 0, freed or
+ * never issued. */
 VEK_API int VEK_CALL VEKComm2_AddPool(HGLOBAL request);
 VEK_API int VEK_CALL VEKComm2_AnsOverrideCall(void);
 VEK_API int VEK_CALL VEKComm2_CommInit(void);

@@ -46,6 +46,8 @@ bool CCommStatusDlg::Create(HWND parent)
 
 void CCommStatusDlg::DestroyWindow()
 {
+    // The worker posts to the window: it ends before the handle goes.
+    StopWorker();
     if (m_hWnd != 0)
         DestroyMessageWindow(m_hWnd);
     m_hWnd = 0;

@@ -8,6 +8,8 @@
 #include "platform/HostLibrary.h"
 #include "vek_comm2.h"
 
+#include <algorithm>
+
 namespace vek {
 namespace {
 
@@ -79,7 +81,10 @@ LRESULT CCommStatusDlg::OnKeepAliveDue(WPARAM, LPARAM)
     // same lock again on this thread.
     CSingleLock lock(g_csQueue);
     const PanelRecordView record(m_pPanelRecord);
-    if (record.IsAttached() && !(record.HostFlags() & VEK_HOST_FLAG_NO_IDLE_CALLS) && g_requestQueue.empty())
+    // The tick's own keep-alive may not have been taken yet: it is not work.
+    const bool noWork = std::all_of(g_requestQueue.begin(), g_requestQueue.end(),
+                                    [](const auto& step) { return step && step->m_bKeepAlive; });
+    if (record.IsAttached() && !(record.HostFlags() & VEK_HOST_FLAG_NO_IDLE_CALLS) && noWork)
         CallOnlineReqProcess(m_pPanelRecord, 6, 0);
     return 0;
 }

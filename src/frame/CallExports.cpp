@@ -17,27 +17,30 @@ extern "C" {
 
 int VEK_CALL VEKComm2_AddPool(HGLOBAL request)
 {
-    return Guarded(1, [&] {
-        if (theApp.m_pStatusDlg != nullptr)
-            AddPool(*theApp.m_pStatusDlg.load(), request);
-        return 1;
+    return Guarded(0, [&] {
+        CCommStatusDlg* dlg = theApp.m_pStatusDlg;
+        return dlg != nullptr ? AddPool(*dlg, request) : 0;
     });
 }
 
 int VEK_CALL VEKComm2_AnsOverrideCall(void)
 {
-    return Guarded(1, [] {
-        if (theApp.m_pStatusDlg != nullptr)
-            AnswerOverrideCall(*theApp.m_pStatusDlg.load());
+    return Guarded(0, [] {
+        CCommStatusDlg* dlg = theApp.m_pStatusDlg;
+        if (dlg == nullptr)
+            return 0;
+        AnswerOverrideCall(*dlg);
         return 1;
     });
 }
 
 int VEK_CALL VEKComm2_HangUp(int a, int b)
 {
-    return Guarded(1, [&] {
-        if (theApp.m_pStatusDlg != nullptr)
-            QueueHangUp(*theApp.m_pStatusDlg.load(), a, b);
+    return Guarded(0, [&] {
+        CCommStatusDlg* dlg = theApp.m_pStatusDlg;
+        if (dlg == nullptr)
+            return 0;
+        QueueHangUp(*dlg, a, b);
         return 1;
     });
 }
@@ -59,10 +62,10 @@ int VEK_CALL VEKComm2_PanelInit(void* panelRecord, const char* openCode, const c
 
 int VEK_CALL VEKComm2_UserInitInfo(int lineSpeed, int linkMode)
 {
-    return Guarded(1, [&] {
+    return Guarded(0, [&] {
         CCommStatusDlg* dlg = theApp.m_pStatusDlg;
         if (dlg == nullptr)
-            return 1;
+            return 0;
         // A speed the port refuses is reported (20) and leaves the line as it was.
         if (lineSpeed != dlg->m_nCurrentBaudRate)
             SetPortSpeed(*dlg, lineSpeed);

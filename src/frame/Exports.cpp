@@ -93,7 +93,9 @@ int InitLibrary(HWND hostWindow)
     return 1;
 }
 
-int DoNothing() { return 1; }
+// The dialogs of the original have no counterpart; they succeed while the
+// library runs.
+int DoNothing() { return Dialog() != nullptr ? 1 : 0; }
 
 } // namespace
 
@@ -120,10 +122,10 @@ int VEK_CALL VEKComm2_CommInit(void)
 
 int VEK_CALL VEKComm2_ForceHangUp(void)
 {
-    return Guarded(1, [] {
+    return Guarded(0, [] {
         const CCommStatusDlg* dlg = Dialog();
         if (dlg == nullptr)
-            return 1;
+            return 0;
         // Sent on the dialog's own thread, so it has run on return; from
         // any other thread posted, so a busy host thread cannot hang it.
         if (IsWindowOwnerThread(dlg->m_hWnd))
@@ -139,7 +141,11 @@ int VEK_CALL VEKComm2_GetCurrentBaudRate(void)
     return Guarded(0, [] { return Dialog() ? Dialog()->m_nCurrentBaudRate.load() : 0; });
 }
 
-void VEK_CALL VEKComm2_ResetEfficiency(void) { g_nEfficiency = 10; }
+void VEK_CALL VEKComm2_ResetEfficiency(void)
+{
+    if (Dialog() != nullptr)
+        g_nEfficiency = 10;
+}
 
 int VEK_CALL VEKComm2_Debug(void) { return DoNothing(); }
 int VEK_CALL VEKComm2_OptionsDlg(void) { return DoNothing(); }

@@ -94,6 +94,9 @@ void CopySetupRecord(const SetupRecordView& rec, CModem& modem)
 
 extern "C" VEK_API int VEK_CALL VEKComm2_SetupModem(HGLOBAL setup)
 {
+    // Before Init the modem list is not loaded: nothing to set up.
+    if (vek::theApp.m_pStatusDlg == nullptr)
+        return 0;
     CModem* modem = vek::theApp.m_modemSettings.GetCurrentModem();
     void* p = GlobalLock(setup);
     if (!p)
@@ -117,6 +120,8 @@ extern "C" VEK_API int VEK_CALL VEKComm2_SetupModem(HGLOBAL setup)
 
 extern "C" VEK_API int VEK_CALL VEKComm2_IsPCLink(void)
 {
+    if (vek::theApp.m_pStatusDlg == nullptr)
+        return 0;
     const CModem* modem = vek::theApp.m_modemSettings.GetCurrentModem();
     return modem ? static_cast<int>(modem->m_dwFlags & vek::MODEM_PCLINK) : 0;
 }

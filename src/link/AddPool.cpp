@@ -109,21 +109,26 @@ void QueueLongTransfer(CCommStatusDlg& dlg, const uint8_t* record, const Transfe
 
 } // namespace
 
-void AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
+int AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
 {
-    // Without a modem the request is not taken: the blocks stay the host's.
-    if (dlg.CurrentModem() == nullptr)
-        return;
+    // Nothing could carry it: not taken, and the host is told so at once.
+    if (dlg.CurrentModem() == nullptr || !dlg.m_commCtrl.GetPortOpen())
+        return 0;
+    // Handle 0, freed or never issued: there is nothing to take.
     OwnedBlock record(requestHandle);
     if (record.Data() == nullptr)
-        return;
-    // A record too short to hold its fields is dropped like one whose data
-    // block cannot be locked.
-    if (record.Size() < VEK_POOL_RECORD_MIN_SIZE)
-        return;
+        return 0;
+    // Taken from here on. A record too short to hold its fields, or one
+    // whose data block cannot be locked, is refused like an unframeable one.
+    if (record.Size() < VEK_POOL_RECORD_MIN_SIZE) {
+        ReportRefused(dlg);
+        return 1;
+    }
     OwnedBlock data(HandleFromField<HGLOBAL>(Read32(record.Data(), VEK_POOL_DATA)));
-    if (data.Data() == nullptr)
-        return;
+    if (data.Data() == nullptr) {
+        ReportRefused(dlg);
+        return 1;
+    }
     const TransferRequest request = ReadRequest(record.Data(), data);
     // 70 ms per byte on top of 10 s; computed wide so a huge count cannot wrap.
     const int64_t wideTimeout = int64_t{70} * request.count + 10000;
@@ -132,6 +137,7 @@ void AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
         QueueShortTransfer(dlg, request, timeout);
     else
         QueueLongTransfer(dlg, record.Data(), request, timeout);
+    return 1;
 }
 
 } // namespace vek

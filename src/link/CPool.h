@@ -60,6 +60,7 @@ public:
     int32_t m_nReopens = 0;
     int32_t m_bReopen = 0;
     int32_t m_nCallSerial = 0; // an end-of-call step's call
+    bool m_bKeepAlive = false; // the worker's own, not the host's work
 };
 
 } // namespace vek

@@ -72,18 +72,29 @@ bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
     return true;
 }
 
-bool EndUseOfVanishedDevice(CCommStatusDlg& dlg)
+bool EndUseOfVanishedDevice(CCommStatusDlg& dlg, bool stepInHand)
 {
     if (g_bOnline || !dlg.m_commCtrl.IsDeviceGone())
         return false;
+    bool hangingUp = false;
     {
         CSingleLock lock(g_csQueue);
         // Nothing in hand: the next CommInit finds the device gone and says so.
-        if (g_requestQueue.empty())
+        if (g_requestQueue.empty() && !stepInHand)
             return false;
+        hangingUp = std::any_of(g_requestQueue.begin(), g_requestQueue.end(), [](const auto& s) {
+            return s->m_nType == STEP_MODEM && s->m_nCode == VEK_NOTIFY_ON_HOOK;
+        });
         g_requestQueue.clear();
     }
-    PostNotice(dlg, VEK_NOTIFY_PORT_UNAVAILABLE);
+    if (hangingUp) {
+        // A call being ended: with the device gone the line is down, which
+        // is what the host asked for. It hears the end as from a mid-call loss.
+        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
+        PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
+    } else {
+        PostNotice(dlg, VEK_NOTIFY_PORT_UNAVAILABLE);
+    }
     PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
     return true;
 }

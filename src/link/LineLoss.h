@@ -34,7 +34,9 @@ bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step);
 // Worker: a device that went away outside an online call (the modem being
 // set up, a call being dialled) while work is queued. Nothing queued can
 // reach it and a CONNECT wait would poll it for ever: the queue is dropped,
-// the host hears 20 and the port is closed. True when it did so.
-bool EndUseOfVanishedDevice(CCommStatusDlg& dlg);
+// the host hears 20 and the port is closed. A call being ended hears 8 and 9
+// instead. With a step in hand that waited in vain, it ends even when nothing
+// else is queued. True when it did so.
+bool EndUseOfVanishedDevice(CCommStatusDlg& dlg, bool stepInHand = false);
 
 } // namespace vek

@@ -3,6 +3,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/HostPanelRecord.h"
 #include "link/BuildLinkFrame.h"
+#include "link/LineLoss.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "link/WorkerNotify.h"
@@ -213,6 +214,9 @@ void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
             Fail(dlg, std::move(step));
         return;
     }
+    // A vanished device will never answer: say so rather than "failed".
+    if (EndUseOfVanishedDevice(dlg, true))
+        return;
     if (IsEscapeStep(*step, dlg.CurrentModem())) {
         if (!RetryEscape(dlg, step))
             Fail(dlg, std::move(step));

@@ -17,6 +17,7 @@ void QueueKeepAlive(CCommStatusDlg& dlg, bool noReply, bool atHead)
     if (!noReply)
         g_requestQueue.clear();
     auto step = std::make_unique<CPool>(frame, noReply ? STEP_SEND_ONLY : STEP_PACKET, 4, CODE_NONE, 1);
+    step->m_bKeepAlive = true;
     if (atHead)
         g_requestQueue.push_front(std::move(step));
     else

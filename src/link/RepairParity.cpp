@@ -2,6 +2,8 @@
 
 #include "link/Crc16.h"
 
+#include <bit>
+
 namespace vek {
 
 int RepairParity(std::vector<uint8_t>& array, int n)
@@ -21,18 +23,32 @@ int RepairParity(std::vector<uint8_t>& array, int n)
         }
     }
 
+    // The CRC starts at 0 with no final XOR, so it is linear: clearing a set
+    // of bits changes it by the XOR of what clearing each bit alone does. One
+    // CRC per byte then prices every mask, instead of one CRC per mask.
     std::vector<uint8_t> copy(array.begin(), array.begin() + static_cast<std::ptrdiff_t>(count));
+    const uint16_t received = Crc16(copy);
+    uint16_t delta[kRepairParityMaxN + 1] = {};
+    for (size_t j = 0; j < count; ++j) {
+        if (parityBytes & (1U << j)) {
+            copy[j] ^= 0x80U;
+            delta[j] = static_cast<uint16_t>(Crc16(copy) ^ received);
+            copy[j] ^= 0x80U;
+        }
+    }
     const uint8_t wantHigh = array[count] & 0x7FU;
     const uint8_t wantLow = array[count + 1] & 0x7FU;
     uint32_t mask = 0;
     do {
-        for (size_t j = 0; j < count; ++j) {
-            copy[j] = (mask & (1U << j)) ? static_cast<uint8_t>(array[j] & 0x7FU) : array[j];
+        uint16_t crc = received;
+        for (uint32_t rest = mask; rest != 0; rest &= rest - 1) {
+            crc ^= delta[std::countr_zero(rest)];
         }
-        const uint16_t crc = Crc16(copy);
         if (((crc >> 8) & 0x7FU) == wantHigh && (crc & 0x7FU) == wantLow) {
             for (size_t j = 0; j < count; ++j) {
-                array[j] = copy[j];
+                if (mask & (1U << j)) {
+                    array[j] &= 0x7FU;
+                }
             }
             return 1;
         }

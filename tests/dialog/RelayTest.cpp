@@ -1,5 +1,6 @@
 // The dialog's relays turn worker messages into host notifications.
 #include "link/AbortPattern.h"
+#include "link/QueueKeepAlive.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "support/LinkTestSupport.h"
@@ -166,6 +167,14 @@ TEST_F(RelayTest, KeepAliveDueAsksTheHostOnlyWhenIdleWithARecord)
     EXPECT_EQ(g_onlineCalls, 1);
     EXPECT_EQ(g_onlineRecord, record.Get());
     EXPECT_EQ(g_onlineWhat, 600);
+
+    // The tick's own keep-alive, not yet taken by the worker, is not work.
+    dlg.m_nLinkMode = 2;
+    QueueKeepAlive(dlg, false, false);
+    ASSERT_EQ(QueueCount(), 1u);
+    dlg.OnKeepAliveDue(0, 0);
+    EXPECT_EQ(g_onlineCalls, 2);
+    QueueClear();
 }
 
 TEST_F(RelayTest, ForcedHangUpOnlyWhileOnlineAndAheadOfEverything)

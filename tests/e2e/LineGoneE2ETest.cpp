@@ -4,6 +4,8 @@
 #include "e2e/CallHarness.h"
 #include "frame/CComm2App.h"
 
+#include <algorithm>
+
 namespace vek::test {
 namespace {
 
@@ -37,6 +39,50 @@ TEST_P(LineGoneE2ETest, HostIsToldThePortIsPutDownAndTheNextLineWorks)
     EXPECT_TRUE(boxes.Texts().empty());
 
     // A new line on the same port works as before.
+    sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
+    ASSERT_TRUE(sim->Start()) << sim->Error();
+    VekSetPortDevice(kCallPort, sim->SlavePath().c_str());
+    ASSERT_TRUE(PlaceCall()) << CodesText();
+}
+
+// Before the call: the modem goes away while it is being set up.
+TEST_F(CallHarness, LineGoneDuringModemSetUpIsReportedAndCommInitWorksAgain)
+{
+    StartPanel({});
+    SetupModem();
+    ASSERT_EQ(VEKComm2_CommInit(), 1);
+    sim->Stop(); // before the modem has answered its set-up
+    ASSERT_TRUE(PumpUntil([this] {
+        Collect();
+        return !Codes().empty();
+    })) << CodesText();
+    PumpUntil([] { return false; }, 500ms); // anything that follows
+    EXPECT_EQ(Codes(), (std::vector<WPARAM>{20}));
+    EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
+
+    sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
+    ASSERT_TRUE(sim->Start()) << sim->Error();
+    VekSetPortDevice(kCallPort, sim->SlavePath().c_str());
+    ASSERT_TRUE(PlaceCall()) << CodesText();
+}
+
+// At the end: the line goes away while the library is hanging up.
+TEST_F(CallHarness, LineGoneDuringHangUpStillEndsTheCallOnce)
+{
+    StartPanel({});
+    SetupModem();
+    ASSERT_TRUE(PlaceCall()) << CodesText();
+    ASSERT_EQ(VEKComm2_HangUp(0, 0), 1);
+    PumpUntil([] { return false; }, 300ms); // inside the escape's guard time
+    sim->Stop();
+    ASSERT_TRUE(WaitFor(9, 10000ms)) << CodesText();
+    PumpUntil([] { return false; }, 500ms);
+    const auto codes = Codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 8), 1) << CodesText();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 9), 2) << CodesText(); // CommInit's and the end's
+    EXPECT_EQ(codes.back(), 9) << CodesText();
+    EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
+
     sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
     ASSERT_TRUE(sim->Start()) << sim->Error();
     VekSetPortDevice(kCallPort, sim->SlavePath().c_str());

@@ -60,6 +60,7 @@ TEST(HostContractTest, MessagesToTheHostAndTheRecordWindow)
 
 TEST(HostContractTest, ModemSetupRecordIsReadAtItsOffsets)
 {
+    const RunningLibraryScope running;
     theApp.m_modemSettings.ResetToDefault();
     const HGLOBAL block = GlobalAlloc(0x0002 | 0x0040, 288);
     Put32(block, 0, 4);     // port
@@ -165,6 +166,7 @@ TEST(HostContractTest, TransferRequestsBecomeThePanelsFrames)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         DialogHarness h;
+        h.OpenPort();
         PanelRecord record;
         record.Set16(4788, row.panelOptions);
         h.Dlg().m_pPanelRecord = record.Get();

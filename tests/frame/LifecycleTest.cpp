@@ -133,6 +133,7 @@ TEST_F(LifecycleTest, ForceHangUpRunsSynchronouslyAheadOfWaitingWork)
 
 TEST_F(LifecycleTest, ResetEfficiencyAndTheNoOpExports)
 {
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
     g_nEfficiency = 2;
     VEKComm2_ResetEfficiency();
     EXPECT_EQ(g_nEfficiency, 10);
@@ -141,13 +142,41 @@ TEST_F(LifecycleTest, ResetEfficiencyAndTheNoOpExports)
     EXPECT_EQ(VEKComm2_ShowInfoDlg(), 1);
 }
 
-TEST_F(LifecycleTest, ExportsBeforeInitDoNotCrash)
+TEST_F(LifecycleTest, ExportsBeforeInitAndAfterUninitFailAndTouchNothing)
 {
-    EXPECT_EQ(VEKComm2_CommInit(), 0);
-    EXPECT_EQ(VEKComm2_GetCurrentBaudRate(), 0);
-    EXPECT_EQ(VEKComm2_ForceHangUp(), 1);
-    EXPECT_EQ(VEKComm2_HangUp(0, 0), 1);
-    EXPECT_EQ(VEKComm2_UserInitInfo(1200, 2), 1);
+    const HGLOBAL setup = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 288);
+    const HGLOBAL request = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 48);
+    std::vector<uint8_t> panel(13264, 0);
+    const auto everyExport = [&](const char* when) {
+        g_nEfficiency = 3;
+        EXPECT_EQ(VEKComm2_AddPool(request), 0) << when;
+        EXPECT_EQ(VEKComm2_AnsOverrideCall(), 0) << when;
+        EXPECT_EQ(VEKComm2_CommInit(), 0) << when;
+        EXPECT_EQ(VEKComm2_Debug(), 0) << when;
+        EXPECT_EQ(VEKComm2_ForceHangUp(), 0) << when;
+        EXPECT_EQ(VEKComm2_GetCurrentBaudRate(), 0) << when;
+        EXPECT_EQ(VEKComm2_HangUp(0, 0), 0) << when;
+        EXPECT_EQ(VEKComm2_IsPCLink(), 0) << when;
+        EXPECT_EQ(VEKComm2_OptionsDlg(), 0) << when;
+        EXPECT_EQ(VEKComm2_PanelInit(panel.data(), "1234", "", 1), 0) << when;
+        EXPECT_EQ(VEKComm2_PanelInit(nullptr, "", "", 1), 0) << when;
+        VEKComm2_ResetEfficiency();
+        EXPECT_EQ(g_nEfficiency, 3) << when;
+        EXPECT_EQ(VEKComm2_SetupModem(setup), 0) << when;
+        EXPECT_EQ(VEKComm2_ShowInfoDlg(), 0) << when;
+        EXPECT_EQ(VEKComm2_UserInitInfo(1200, 2), 0) << when;
+        // The host's blocks are still its own, and nobody was told anything.
+        EXPECT_EQ(GlobalSize(setup), 288u) << when;
+        EXPECT_EQ(GlobalSize(request), 48u) << when;
+        EXPECT_TRUE(host.Drain(1075).empty()) << when;
+    };
+    everyExport("before Init");
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    ASSERT_EQ(VEKComm2_Uninit(), 1);
+    everyExport("after Uninit");
+    EXPECT_EQ(VEKComm2_Uninit(), 1) << "a second Uninit is harmless";
+    GlobalFree(setup);
+    GlobalFree(request);
 }
 
 TEST_F(LifecycleTest, DamagedDatabaseFailsInitWithItsMessage)

@@ -1,4 +1,5 @@
 #include "frame/CComm2App.h"
+#include "support/LinkTestSupport.h"
 #include "vek_comm2.h"
 #include "platform/MessageBox.h"
 
@@ -45,6 +46,7 @@ private:
 
 class SetupModemTest : public ::testing::Test {
 protected:
+    test::RunningLibraryScope running;
     void SetUp() override
     {
         g_messages.clear();

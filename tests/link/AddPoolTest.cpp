@@ -13,6 +13,7 @@ namespace {
 
 class AddPoolTest : public ::testing::Test {
 protected:
+    AddPoolTest() { h.OpenPort(); }
     struct Request {
         HGLOBAL record = 0;
         HGLOBAL data = 0;
@@ -166,10 +167,29 @@ TEST_F(AddPoolTest, NoModemLeavesBothBlocksToTheHost)
     h.Modems().m_nCurrent = -1;
     h.Dlg().m_nLinkMode = 2;
     const Request r = Make('-', 2, 2);
-    AddPool(h.Dlg(), r.record);
+    EXPECT_EQ(AddPool(h.Dlg(), r.record), 0);
     EXPECT_TRUE(Queued().empty());
     EXPECT_EQ(GlobalSize(r.record), 48u);
     EXPECT_EQ(GlobalSize(r.data), 2u);
+}
+
+TEST_F(AddPoolTest, RequestNothingCanCarryOrReadIsNotTakenAndSaysSo)
+{
+    h.Dlg().m_nLinkMode = 2;
+    const Request r = Make('-', 2, 2);
+    const HGLOBAL stale = GlobalAlloc(GMEM_MOVEABLE, 48);
+    GlobalFree(stale);
+    EXPECT_EQ(AddPool(h.Dlg(), 0), 0);
+    EXPECT_EQ(AddPool(h.Dlg(), stale), 0);
+    EXPECT_EQ(AddPool(h.Dlg(), 0x7FFFFFF0), 0) << "never issued";
+    h.Dlg().m_commCtrl.SetPortOpen(false);
+    EXPECT_EQ(AddPool(h.Dlg(), r.record), 0) << "no port open: no call";
+    EXPECT_TRUE(Queued().empty());
+    EXPECT_EQ(HostNotices(97), 0u);
+    EXPECT_EQ(GlobalSize(r.record), 48u);
+    EXPECT_EQ(GlobalSize(r.data), 2u);
+    GlobalFree(r.record);
+    GlobalFree(r.data);
 }
 
 TEST_F(AddPoolTest, UnlockableDataBlockDropsTheRequestAndFreesTheRecord)
@@ -177,8 +197,9 @@ TEST_F(AddPoolTest, UnlockableDataBlockDropsTheRequestAndFreesTheRecord)
     h.Dlg().m_nLinkMode = 2;
     const Request r = Make('-', 2, 2);
     GlobalFree(r.data);
-    AddPool(h.Dlg(), r.record);
+    EXPECT_EQ(AddPool(h.Dlg(), r.record), 1);
     EXPECT_TRUE(Queued().empty());
+    EXPECT_EQ(HostNotices(97), 1u);
     EXPECT_EQ(GlobalSize(r.record), 0u);
 }
 
@@ -207,8 +228,9 @@ TEST_F(AddPoolTest, TooShortRecordIsDroppedAndFreed)
 {
     h.Dlg().m_nLinkMode = 2;
     const Request r = Make('-', 2, 2, 0, 20);
-    AddPool(h.Dlg(), r.record);
+    EXPECT_EQ(AddPool(h.Dlg(), r.record), 1);
     EXPECT_TRUE(Queued().empty());
+    EXPECT_EQ(HostNotices(97), 1u);
     EXPECT_EQ(GlobalSize(r.record), 0u);
     GlobalFree(r.data);
 }

@@ -231,6 +231,45 @@ TEST_F(LineLossTest, DeviceGoneWhileDiallingEndsThePollWith20)
     EXPECT_EQ(Notices(), Posts{});
 }
 
+TEST_F(LineLossTest, DeviceGoneWhileHangingUpEndsTheCallAsHangedUp)
+{
+    // The call script has run: the on-hook, reset and end are queued.
+    g_bOnline = 0;
+    QueueAppend(std::make_unique<CPool>(std::string("ATH0\r"), STEP_MODEM, 0, 8, 1, 0), false);
+    QueueAppend(std::make_unique<CPool>(std::string("ATZ\r"), STEP_MODEM, 0, 9, 1, 0), true);
+    h.Device().Vanish();
+    h.Device().ClearWritten();
+    ASSERT_TRUE(WorkerPass(h.Dlg()));
+    EXPECT_EQ(Notices(), Posts{});
+    EXPECT_EQ(Done(), (Posts{{8, 0}, {9, 0}, {89, static_cast<LPARAM>(g_nCallSerial.load())}}));
+    EXPECT_TRUE(QueuedSteps().empty());
+    EXPECT_TRUE(h.Device().WrittenBytes().empty());
+}
+
+TEST_F(LineLossTest, SetUpCommandUnansweredByAVanishedDeviceSays20Not28)
+{
+    struct Row {
+        bool vanished;
+        Posts notices;
+        Posts done;
+    };
+    const Row rows[] = {
+        {false, {{28, 0}}, {}},
+        {true, {{20, 0}}, {{89, static_cast<LPARAM>(g_nCallSerial.load())}}},
+    };
+    g_bOnline = 0;
+    for (const Row& row : rows) {
+        if (row.vanished)
+            h.Device().Vanish();
+        QueueAppend(std::make_unique<CPool>(std::string("ATE0\r"), STEP_MODEM, 0, 100, 1, 0), false);
+        g_evModemDone.Reset();
+        RunModemStep(h.Dlg(), std::make_unique<CPool>(std::string("ATZ\r"), STEP_MODEM, 0, 100, 1, 0));
+        EXPECT_EQ(Notices(), row.notices) << row.vanished;
+        EXPECT_EQ(Done(), row.done) << row.vanished;
+        EXPECT_TRUE(QueuedSteps().empty()) << row.vanished;
+    }
+}
+
 TEST_F(LineLossTest, CallBeingEndedOnlySkipsTheEscape)
 {
     // The panel put the line down after the hang-up frame: no loss to

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace vek {
@@ -70,6 +71,59 @@ TEST(IdentificationRepairParity, FirstMatchInMaskOrderWins)
     EXPECT_EQ(RepairParity(block, 2), 1);
     EXPECT_EQ(block[0], 0x00);
     EXPECT_EQ(block[1], 0x80);
+}
+
+// The plain search: every mask in increasing order, a whole CRC for each.
+int RepairByEveryCrc(std::vector<uint8_t>& array, int n)
+{
+    const size_t count = static_cast<size_t>(n) + 1;
+    for (uint32_t mask = 0; mask < (1U << count); ++mask) {
+        std::vector<uint8_t> copy(array.begin(), array.begin() + static_cast<std::ptrdiff_t>(count));
+        for (size_t j = 0; j < count; ++j) {
+            if (mask & (1U << j)) {
+                copy[j] &= 0x7F;
+            }
+        }
+        const uint16_t crc = Crc16(copy);
+        if (((crc >> 8) & 0x7F) == (array[count] & 0x7F) && (crc & 0x7F) == (array[count + 1] & 0x7F)) {
+            std::copy(copy.begin(), copy.end(), array.begin());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+TEST(IdentificationRepairParity, AgreesWithTryingEveryMaskInTurn)
+{
+    // Random blocks, half of them with a true CRC under random parity bits,
+    // the rest with check bytes that may match some mask or none.
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245U + 12345U;
+        return static_cast<uint8_t>(seed >> 16);
+    };
+    int repaired = 0;
+    for (int round = 0; round < 400; ++round) {
+        const int n = round % 2 == 0 ? 10 : 13;
+        std::vector<uint8_t> clean(static_cast<size_t>(n) + 1);
+        for (auto& b : clean) {
+            b = next() & 0x7F;
+        }
+        auto block = WithCrc(clean);
+        for (auto& b : block) {
+            b |= static_cast<uint8_t>(next() & 0x80);
+        }
+        if (round % 4 >= 2) {
+            block[block.size() - 1 - (round % 2)] ^= next() & 0x7F;
+        }
+        auto fast = block;
+        auto plain = block;
+        const int got = RepairParity(fast, n);
+        ASSERT_EQ(got, RepairByEveryCrc(plain, n)) << "round " << round;
+        ASSERT_EQ(fast, plain) << "round " << round;
+        repaired += got;
+    }
+    EXPECT_GE(repaired, 200) << "every block with a true CRC is repaired";
 }
 
 } // namespace

@@ -129,6 +129,13 @@ DialogHarness::~DialogHarness()
     ResetLinkState();
 }
 
+RunningLibraryScope::RunningLibraryScope() : m_dlg(std::make_unique<CCommStatusDlg>())
+{
+    theApp.m_pStatusDlg = m_dlg.get();
+}
+
+RunningLibraryScope::~RunningLibraryScope() { theApp.m_pStatusDlg = nullptr; }
+
 void DialogHarness::OpenPort()
 {
     SetPortDevice(1, "/dev/null-scripted");

@@ -78,6 +78,19 @@ private:
     HWND m_savedHost = 0;
 };
 
+// The exports see a running library, without a worker or a window: for
+// tests of exports that only need the library to be up.
+class RunningLibraryScope {
+public:
+    RunningLibraryScope();
+    ~RunningLibraryScope();
+    RunningLibraryScope(const RunningLibraryScope&) = delete;
+    RunningLibraryScope& operator=(const RunningLibraryScope&) = delete;
+
+private:
+    std::unique_ptr<CCommStatusDlg> m_dlg;
+};
+
 // Runs the control's posted events through the dialog's event handler, as
 // the dialog's window does, and returns the other messages that arrived.
 std::vector<Message> DispatchCommEvents(CCommStatusDlg& dlg, CaptureWindow& window);

@@ -64,12 +64,19 @@ std::string LoadWriteFiles(std::vector<TransferArgument>& items)
 
 Transfers::Transfers(HostSession& session, TransferSettings settings) : m_session(session), m_settings(settings) {}
 
-void Transfers::Queue(const PoolRequest& request, std::span<const uint8_t> bytes)
+bool Transfers::Queue(const PoolRequest& request, std::span<const uint8_t> bytes)
 {
-    // Both blocks belong to the library once it takes the request.
+    // Both blocks belong to the library once it takes the request; one it
+    // did not take stays ours to free.
     const HGLOBAL data = CopyToBlock(bytes, request.count);
     const std::vector<uint8_t> record = BuildPoolRecord(request, data);
-    VEKComm2_AddPool(CopyToBlock(record, record.size()));
+    const HGLOBAL block = CopyToBlock(record, record.size());
+    if (VEKComm2_AddPool(block) == 1)
+        return true;
+    GlobalFree(block);
+    GlobalFree(data);
+    m_session.Out().Error("the library did not take the transfer at " + Hex16(request.address) + ": no call is up");
+    return false;
 }
 
 void Transfers::ShowProgress(const char* verb, uint32_t address, uint32_t done, uint32_t total)
@@ -96,7 +103,10 @@ ReadOutcome Transfers::Read(uint32_t address, uint32_t count)
     m_lastQuarter = 0;
     for (const Chunk& chunk : SplitIntoChunks(static_cast<uint16_t>(address), count, m_settings.chunk)) {
         m_session.BeginStage(CallStage::Transfer);
-        Queue({TransferKind::Read, chunk.address, chunk.count, m_settings.readCommand}, {});
+        if (!Queue({TransferKind::Read, chunk.address, chunk.count, m_settings.readCommand}, {})) {
+            outcome.code = ExitCode::Failed;
+            break;
+        }
         const WaitResult result = m_session.WaitFor(WaitKind::Transfer, {VEK_NOTIFY_READ_DONE});
         if (!result.Ok()) {
             outcome.code = m_session.Report(result, "the data read at " + Hex16(chunk.address));
@@ -126,8 +136,11 @@ ExitCode Transfers::Write(uint32_t address, std::span<const uint8_t> bytes)
     m_lastQuarter = 0;
     for (const Chunk& chunk : SplitIntoChunks(static_cast<uint16_t>(address), count, m_settings.chunk)) {
         m_session.BeginStage(CallStage::Transfer);
-        Queue({TransferKind::Write, chunk.address, chunk.count, m_settings.writeCommand},
-              bytes.subspan(chunk.offset, chunk.count));
+        if (!Queue({TransferKind::Write, chunk.address, chunk.count, m_settings.writeCommand},
+                   bytes.subspan(chunk.offset, chunk.count))) {
+            m_session.SetActivity({});
+            return ExitCode::Failed;
+        }
         const WaitResult result = m_session.WaitFor(WaitKind::Transfer, {VEK_NOTIFY_WRITE_DONE});
         if (!result.Ok()) {
             m_session.SetActivity({});

@@ -48,7 +48,8 @@ public:
 private:
     ExitCode RunRead(const TransferArgument& item, bool& saveFailed);
     ExitCode RunWrite(const TransferArgument& item);
-    void Queue(const PoolRequest& request, std::span<const uint8_t> bytes);
+    // False (and said) when the library did not take the request.
+    bool Queue(const PoolRequest& request, std::span<const uint8_t> bytes);
     void ShowProgress(const char* verb, uint32_t address, uint32_t done, uint32_t total);
 
     HostSession& m_session;
