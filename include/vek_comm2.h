@@ -179,8 +179,8 @@ extern "C" {
  * cannot be locked, a count the block or a frame cannot hold). It returns 0
  * when it did not take the request, and both blocks stay the host's: the
  * library is not running, no modem is set up, the port is not open (before
- * CommInit, or once a call has ended), or the request handle is 0, freed or
- * never issued. */
+ * CommInit, or once a call has ended), or the request handle is 0 (on Linux,
+ * where handles come from a table, also one freed or never issued). */
 VEK_API int VEK_CALL VEKComm2_AddPool(HGLOBAL request);
 VEK_API int VEK_CALL VEKComm2_AnsOverrideCall(void);
 VEK_API int VEK_CALL VEKComm2_CommInit(void);

@@ -1,4 +1,5 @@
 // The host API: message windows and global memory, including misuse.
+#include "link/AddPool.h"
 #include "platform/HandleTable.h"
 #include "platform/Paths.h"
 #include "support/LinkTestSupport.h"
@@ -170,6 +171,26 @@ TEST(PathsTest, DataFolderEndsWithASlash)
     EXPECT_EQ(DataFolder(), "/tmp/vekdata/");
     VekSetDataFolder(nullptr);
     EXPECT_EQ(DataFolder().back(), '/');
+}
+
+} // namespace
+} // namespace vek::test
+
+namespace vek::test {
+namespace {
+
+// Handles are issued from a table here, so a request handle the host freed,
+// or one it never had, is recognised and left alone.
+TEST(HostApiHandles, AddPoolTakesNoRequestFromAFreedOrNeverIssuedHandle)
+{
+    DialogHarness h;
+    h.OpenPort();
+    h.Dlg().m_nLinkMode = 2;
+    const HGLOBAL stale = GlobalAlloc(GMEM_MOVEABLE, 48);
+    GlobalFree(stale);
+    EXPECT_EQ(AddPool(h.Dlg(), stale), 0);
+    EXPECT_EQ(AddPool(h.Dlg(), 0x7FFFFFF0), 0) << "never issued";
+    EXPECT_TRUE(h.DialogWindow().Drain().empty()) << "nothing posted";
 }
 
 } // namespace
