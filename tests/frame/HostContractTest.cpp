@@ -8,8 +8,8 @@
 #include "link/ParseIdentification.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
-#include "support/LinkTestSupport.h"
 #include "platform/Handles.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 

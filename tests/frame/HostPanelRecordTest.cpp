@@ -1,7 +1,7 @@
 // The host panel record at its fixed offsets.
 #include "frame/HostPanelRecord.h"
-#include "support/LinkTestSupport.h"
 #include "platform/Handles.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 

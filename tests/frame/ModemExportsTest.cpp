@@ -1,7 +1,7 @@
 #include "frame/CComm2App.h"
+#include "platform/MessageBox.h"
 #include "support/LinkTestSupport.h"
 #include "vek_comm2.h"
-#include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,9 @@ void CaptureMessage(const char*, const char* text) { g_messages.emplace_back(tex
 // Builds a setup record in a global block, field by field.
 class SetupBlock {
 public:
-    explicit SetupBlock(size_t size = VEK_MODEM_SETUP_MIN_SIZE) : m_h(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {}
+    explicit SetupBlock(size_t size = VEK_MODEM_SETUP_MIN_SIZE) : m_h(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size))
+    {
+    }
     ~SetupBlock()
     {
         if (GlobalSize(m_h) != 0)

@@ -1,8 +1,8 @@
 // Host transfer requests become packet steps.
 #include "link/AddPool.h"
 #include "link/RequestQueue.h"
-#include "support/LinkTestSupport.h"
 #include "platform/Handles.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include "link/RestartAnswering.h"
 #include "link/SessionState.h"
 #include "link/StartCall.h"
-#include "support/LinkTestSupport.h"
 #include "platform/KeyState.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
-#include "support/LinkTestSupport.h"
 #include "platform/Handles.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
+#include "support/Environment.h"
 #include "support/FrameBytes.h"
 #include "support/LinkTestSupport.h"
-#include "support/Environment.h"
 
 #include <gtest/gtest.h>
 

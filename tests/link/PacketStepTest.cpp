@@ -8,9 +8,9 @@
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "link/Sum8.h"
+#include "platform/Handles.h"
 #include "support/FrameBytes.h"
 #include "support/LinkTestSupport.h"
-#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
-#include "support/LinkTestSupport.h"
-#include "platform/MessageBox.h"
 #include "platform/Handles.h"
+#include "platform/MessageBox.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 

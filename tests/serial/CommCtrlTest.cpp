@@ -1,6 +1,6 @@
 // The control's properties and events over the scripted device.
-#include "support/LinkTestSupport.h"
 #include "platform/Paths.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 

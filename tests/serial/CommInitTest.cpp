@@ -1,7 +1,7 @@
 // Opening the port and queueing the modem's start-up lines.
 #include "link/RequestQueue.h"
-#include "support/LinkTestSupport.h"
 #include "platform/Paths.h"
+#include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 
