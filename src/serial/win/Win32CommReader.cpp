@@ -4,6 +4,7 @@
 
 #include "serial/CommEvents.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vek {
@@ -48,25 +49,32 @@ bool Win32CommDevice::WaitForEvents(HANDLE port, OVERLAPPED& ov, DWORD& events)
 
 bool Win32CommDevice::ReadWaiting(HANDLE port, OVERLAPPED& ov)
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(port, &errors, &status))
-        return false;
-    ReportEvents(0, errors);
-    if (status.cbInQue == 0)
-        return true;
-    std::vector<uint8_t> buffer(status.cbInQue);
-    ResetEvent(ov.hEvent);
-    DWORD got = 0;
-    if (!ReadFile(port, buffer.data(), static_cast<DWORD>(buffer.size()), &got, &ov)) {
-        if (GetLastError() != ERROR_IO_PENDING)
+    // The driver's count decides how much to read, but never how much to
+    // allocate: a larger backlog is read in pieces.
+    constexpr DWORD kMaxRead = 64 * 1024;
+    std::vector<uint8_t> buffer;
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(port, &errors, &status))
             return false;
-        if (FinishIo(port, ov, m_stop, got) != Wait::Done)
-            return Stopping();
+        ReportEvents(0, errors);
+        if (status.cbInQue == 0)
+            return true;
+        buffer.resize(std::min(status.cbInQue, kMaxRead));
+        ResetEvent(ov.hEvent);
+        DWORD got = 0;
+        if (!ReadFile(port, buffer.data(), static_cast<DWORD>(buffer.size()), &got, &ov)) {
+            if (GetLastError() != ERROR_IO_PENDING)
+                return false;
+            if (FinishIo(port, ov, m_stop, got) != Wait::Done)
+                return Stopping();
+        }
+        if (got > 0 && m_sink)
+            m_sink->OnReceived({buffer.data(), got});
+        if (got == 0 || Stopping())
+            return true;
     }
-    if (got > 0 && m_sink)
-        m_sink->OnReceived({buffer.data(), got});
-    return true;
 }
 
 bool Win32CommDevice::Stopping() const { return WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0; }
