@@ -4,6 +4,8 @@
 #include "dialog/CCommStatusDlg.h"
 #include "link/AddPool.h"
 #include "link/RequestQueue.h"
+#include "platform/Paths.h"
+#include "serial/ScriptedDevice.h"
 #include "vek_comm2.h"
 
 #include <algorithm>
@@ -32,6 +34,11 @@ struct Fixture {
     {
         modems.ResetToDefault();
         dlg.m_pModemSettings = &modems;
+        // Requests are taken only while a port is open: a scripted one.
+        vek::SetPortDevice(1, "/dev/null-scripted");
+        dlg.m_commCtrl.Create(std::make_unique<vek::ScriptedDevice>());
+        dlg.m_commCtrl.SetCommPort(1);
+        dlg.m_commCtrl.SetPortOpen(true);
     }
     vek::CModemSettings modems;
     vek::CCommStatusDlg dlg;
@@ -83,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    vek::AddPool(f.dlg, record);
+    const int taken = vek::AddPool(f.dlg, record);
 
     size_t queued = 0;
     {
@@ -99,6 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // Nothing is queued from a record too short to hold its fields.
     Check(recordSize >= VEK_POOL_RECORD_MIN_SIZE || queued == 0);
+    // Taken: the record is the library's and already freed. Not taken: it
+    // is still the caller's, whole, and nothing was queued.
+    if (taken == 1) {
+        Check(GlobalSize(record) == 0);
+    } else {
+        Check(taken == 0 && queued == 0 && GlobalSize(record) == recordSize);
+    }
     vek::QueueClear();
     // Whatever AddPool did not take stays the caller's: free both (a
     // handle already freed is refused, never a crash).
