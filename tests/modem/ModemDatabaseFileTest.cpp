@@ -246,7 +246,7 @@ TEST(ModemDatabaseFile, WhatWasReadBeforeAnErrorStays)
 {
     auto bytes = BuiltInFile();
     bytes[0] = 2;
-    bytes.resize(bytes.size() - 8);
+    bytes.erase(bytes.end() - 8, bytes.end());
     bytes.insert(bytes.end(), {0x01, 0x80, 0x01}); // second definition cut short
     CModemSettings settings;
     settings.m_nOutgoing = 0;
