@@ -14,7 +14,19 @@ struct Phase {
     std::vector<WPARAM> heard; // after 9, 30, 23
 };
 
-class LineGoneE2ETest : public CallHarness, public ::testing::WithParamInterface<Phase> {};
+class LineGoneTest : public CallHarness {
+protected:
+    // A new line on the same port works as before.
+    void NewLineWorks()
+    {
+        sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
+        ASSERT_TRUE(sim->Start()) << sim->Error();
+        VekSetPortDevice(kCallPort, sim->SlavePath().c_str());
+        ASSERT_TRUE(PlaceCall()) << CodesText();
+    }
+};
+
+class LineGoneE2ETest : public LineGoneTest, public ::testing::WithParamInterface<Phase> {};
 
 TEST_P(LineGoneE2ETest, HostIsToldThePortIsPutDownAndTheNextLineWorks)
 {
@@ -38,15 +50,11 @@ TEST_P(LineGoneE2ETest, HostIsToldThePortIsPutDownAndTheNextLineWorks)
     EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
     EXPECT_TRUE(boxes.Texts().empty());
 
-    // A new line on the same port works as before.
-    sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
-    ASSERT_TRUE(sim->Start()) << sim->Error();
-    VekSetPortDevice(kCallPort, sim->SlavePath().c_str());
-    ASSERT_TRUE(PlaceCall()) << CodesText();
+    NewLineWorks();
 }
 
 // Before the call: the modem goes away while it is being set up.
-TEST_F(CallHarness, LineGoneDuringModemSetUpIsReportedAndCommInitWorksAgain)
+TEST_F(LineGoneTest, DuringModemSetUpIsReportedAndCommInitWorksAgain)
 {
     StartPanel({});
     SetupModem();
@@ -60,14 +68,11 @@ TEST_F(CallHarness, LineGoneDuringModemSetUpIsReportedAndCommInitWorksAgain)
     EXPECT_EQ(Codes(), (std::vector<WPARAM>{20}));
     EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
 
-    sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
-    ASSERT_TRUE(sim->Start()) << sim->Error();
-    VekSetPortDevice(kCallPort, sim->SlavePath().c_str());
-    ASSERT_TRUE(PlaceCall()) << CodesText();
+    NewLineWorks();
 }
 
 // At the end: the line goes away while the library is hanging up.
-TEST_F(CallHarness, LineGoneDuringHangUpStillEndsTheCallOnce)
+TEST_F(LineGoneTest, DuringHangUpStillEndsTheCallOnce)
 {
     StartPanel({});
     SetupModem();
@@ -83,10 +88,7 @@ TEST_F(CallHarness, LineGoneDuringHangUpStillEndsTheCallOnce)
     EXPECT_EQ(codes.back(), 9) << CodesText();
     EXPECT_TRUE(PumpUntil([] { return !theApp.m_pStatusDlg.load()->m_commCtrl.GetPortOpen(); }));
 
-    sim = std::make_unique<panelsim::Simulator>(panelsim::Options{});
-    ASSERT_TRUE(sim->Start()) << sim->Error();
-    VekSetPortDevice(kCallPort, sim->SlavePath().c_str());
-    ASSERT_TRUE(PlaceCall()) << CodesText();
+    NewLineWorks();
 }
 
 INSTANTIATE_TEST_SUITE_P(Phases, LineGoneE2ETest,
