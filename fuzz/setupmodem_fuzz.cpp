@@ -2,6 +2,7 @@
 // a block too small is refused and left to the caller, any other is taken,
 // and the settings it gives store and load back unchanged.
 #include "FuzzCheck.h"
+#include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "modem/ModemDatabaseFile.h"
 #include "vek_comm2.h"
@@ -26,6 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const bool once = [] {
         VekSetMessageBoxHook([](const char*, const char*) {});
         vek::theApp.m_modemSettings.ResetToDefault();
+        // The export works only while the library runs: a dialog without
+        // window or worker is enough for it to see one.
+        static vek::CCommStatusDlg dlg;
+        vek::theApp.m_pStatusDlg = &dlg;
         return true;
     }();
     (void)once;
