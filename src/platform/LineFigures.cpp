@@ -32,6 +32,14 @@ void CountSent(std::span<const uint8_t> bytes)
     g_lastWrite.assign(bytes.begin(), bytes.end());
 }
 
+void CountUnsent(std::span<const uint8_t> bytes)
+{
+    if (bytes.empty())
+        return;
+    g_bytesSent.fetch_sub(bytes.size(), std::memory_order_relaxed);
+    g_writes.fetch_sub(1, std::memory_order_relaxed);
+}
+
 void CountReceived(std::span<const uint8_t> bytes)
 {
     g_bytesReceived.fetch_add(bytes.size(), std::memory_order_relaxed);

@@ -16,6 +16,8 @@ struct LineCounts {
 };
 
 void CountSent(std::span<const uint8_t> bytes);
+// Takes back a write that CountSent counted but the line refused.
+void CountUnsent(std::span<const uint8_t> bytes);
 void CountReceived(std::span<const uint8_t> bytes);
 LineCounts CurrentLineCounts();
 

@@ -105,11 +105,17 @@ std::string CCommCtrl::GetSettings() const
 
 bool CCommCtrl::SetOutput(std::span<const uint8_t> bytes)
 {
-    if (!m_device || !m_device->Write(bytes))
+    if (!m_device)
         return false;
+    // Counted and traced before the write: the peer can answer, and the host
+    // hear of it, before Write returns.
     TraceBytes("TX", bytes);
     CountSent(bytes);
-    return true;
+    if (m_device->Write(bytes))
+        return true;
+    CountUnsent(bytes);
+    TraceLine("TX not sent: " + m_device->LastError());
+    return false;
 }
 
 std::string CCommCtrl::GetInput()

@@ -1,5 +1,7 @@
 // The control's properties and events over the scripted device.
+#include "platform/LineFigures.h"
 #include "platform/Paths.h"
+#include "platform/Trace.h"
 #include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +173,36 @@ TEST_F(CommCtrlTest, ClosingDropsWaitingInput)
     h.Device().Inject("abc");
     ctrl().SetPortOpen(false);
     EXPECT_EQ(ctrl().GetInBufferCount(), 0);
+}
+
+// The bytes sent as counted when each trace line is written.
+struct SentAtTrace {
+    std::vector<std::pair<std::string, uint64_t>> lines;
+    static void Hook(const char* line, void* context)
+    {
+        static_cast<SentAtTrace*>(context)->lines.emplace_back(line, CurrentLineCounts().bytesSent);
+    }
+};
+
+TEST_F(CommCtrlTest, WritesAreCountedBeforeThePeerCanAnswerAndRefusedOnesTakenBack)
+{
+    h.Device().AddReply("AT\r", {"OK"});
+    SentAtTrace seen;
+    SetTraceHook(&SentAtTrace::Hook, &seen);
+    const uint64_t before = CurrentLineCounts().bytesSent;
+    EXPECT_TRUE(ctrl().SetOutput(std::vector<uint8_t>{'A', 'T', '\r'}));
+    h.Device().Vanish();
+    EXPECT_FALSE(ctrl().SetOutput(std::vector<uint8_t>{'A', 'T'}));
+    SetTraceHook(nullptr, nullptr);
+
+    // The reply arrives inside the write; the three bytes already count.
+    const auto rx = std::find_if(seen.lines.begin(), seen.lines.end(),
+                                 [](const auto& l) { return l.first.find("RX 4F 4B") != std::string::npos; });
+    ASSERT_NE(rx, seen.lines.end());
+    EXPECT_EQ(rx->second, before + 3);
+    EXPECT_EQ(CurrentLineCounts().bytesSent, before + 3);
+    ASSERT_FALSE(seen.lines.empty());
+    EXPECT_NE(seen.lines.back().first.find("TX not sent"), std::string::npos) << seen.lines.back().first;
 }
 
 } // namespace
