@@ -117,7 +117,10 @@ int VEK_CALL VEKComm2_Uninit(void)
 
 int VEK_CALL VEKComm2_CommInit(void)
 {
-    return Guarded(0, [] { return Dialog() ? Dialog()->CommInit(VEK_NOTIFY_MODEM_READY) : 0; });
+    return Guarded(0, [] {
+        CCommStatusDlg* dlg = Dialog();
+        return dlg != nullptr ? dlg->CommInit(VEK_NOTIFY_MODEM_READY) : 0;
+    });
 }
 
 int VEK_CALL VEKComm2_ForceHangUp(void)
@@ -138,7 +141,10 @@ int VEK_CALL VEKComm2_ForceHangUp(void)
 
 int VEK_CALL VEKComm2_GetCurrentBaudRate(void)
 {
-    return Guarded(0, [] { return Dialog() ? Dialog()->m_nCurrentBaudRate.load() : 0; });
+    return Guarded(0, [] {
+        const CCommStatusDlg* dlg = Dialog();
+        return dlg != nullptr ? static_cast<int>(dlg->m_nCurrentBaudRate.load()) : 0;
+    });
 }
 
 void VEK_CALL VEKComm2_ResetEfficiency(void)
