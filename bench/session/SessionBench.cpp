@@ -10,8 +10,8 @@
 #include "vek_host.h"
 
 #include "panelsim/Simulator.h"
-#include "vekhost/ModemSetup.h"
-#include "vekhost/PoolRequest.h"
+#include "ModemRecord.h"
+#include "PoolRecord.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -170,17 +170,17 @@ HGLOBAL HostBlock(const std::vector<uint8_t>& bytes)
 
 void SetupModem(int speed)
 {
-    vekhost::ModemSettings modem; // "ATE0S12=10": a short escape guard time
+    vek::Modem modem; // "ATE0S12=10": a short escape guard time
     modem.port = kPort;
     modem.speed = speed;
-    if (VEKComm2_SetupModem(HostBlock(vekhost::BuildModemSetup(modem))) != 1)
+    if (VEKComm2_SetupModem(HostBlock(vek::internal::BuildModemRecord(modem))) != 1)
         Fail("SetupModem refused the modem");
 }
 
 void AddPool(uint32_t operation, uint8_t command, uint16_t address, const std::vector<uint8_t>& data, uint32_t count)
 {
-    const vekhost::TransferKind kind = operation == 'u' ? vekhost::TransferKind::Read : vekhost::TransferKind::Write;
-    if (VEKComm2_AddPool(HostBlock(vekhost::BuildPoolRecord({kind, address, count, command}, HostBlock(data)))) != 1)
+    const auto kind = operation == 'u' ? vek::internal::TransferKind::Read : vek::internal::TransferKind::Write;
+    if (VEKComm2_AddPool(HostBlock(vek::internal::BuildPoolRecord({kind, address, count, command}, HostBlock(data)))) != 1)
         Fail("AddPool refused a request");
 }
 

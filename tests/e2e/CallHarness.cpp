@@ -1,7 +1,7 @@
 #include "e2e/CallHarness.h"
 
-#include "vekhost/ModemSetup.h"
-#include "vekhost/PoolRequest.h"
+#include "ModemRecord.h"
+#include "PoolRecord.h"
 
 #include <algorithm>
 #include <cstring>
@@ -57,18 +57,18 @@ HGLOBAL CallHarness::HostBlock(const Bytes& bytes)
 
 void CallHarness::SetupModem(uint8_t modemOptions)
 {
-    vekhost::ModemSettings modem; // 9600 bit/s, "ATE0S12=10", one ring
+    vek::Modem modem; // 9600 bit/s, "ATE0S12=10", one ring
     modem.port = kCallPort;
     modem.line2400 = (modemOptions & 0x01) != 0;
     modem.pcLink = (modemOptions & 0x08) != 0;
     modem.extended = (modemOptions & 0x10) != 0;
-    ASSERT_EQ(VEKComm2_SetupModem(HostBlock(vekhost::BuildModemSetup(modem))), 1);
+    ASSERT_EQ(VEKComm2_SetupModem(HostBlock(vek::internal::BuildModemRecord(modem))), 1);
 }
 
 void CallHarness::AddPool(uint32_t operation, uint8_t command, uint16_t address, const Bytes& data, uint32_t count)
 {
-    const vekhost::TransferKind kind = operation == 'u' ? vekhost::TransferKind::Read : vekhost::TransferKind::Write;
-    const HGLOBAL request = HostBlock(vekhost::BuildPoolRecord({kind, address, count, command}, HostBlock(data)));
+    const auto kind = operation == 'u' ? vek::internal::TransferKind::Read : vek::internal::TransferKind::Write;
+    const HGLOBAL request = HostBlock(vek::internal::BuildPoolRecord({kind, address, count, command}, HostBlock(data)));
     ASSERT_EQ(VEKComm2_AddPool(request), 1);
 }
 

@@ -1,6 +1,6 @@
 // vekhost: the host program of the vek_comm2 library, for a shell.
 #include "app/CommandLine.h"
-#include "app/HostSession.h"
+#include "app/Commands.h"
 
 #include "vek_host.h"
 

@@ -1,9 +1,11 @@
 // What vekhost shows: hex dumps, the identification, the status line and
 // the link efficiency it follows from the notifications.
 #include "vekhost/HexDump.h"
-#include "vekhost/Identification.h"
-#include "vekhost/PortList.h"
+#include "vekhost/PortNames.h"
 #include "vekhost/StatusLine.h"
+
+#include "PortCheck.h"
+#include "vek/client.hpp"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +56,7 @@ TEST(VekhostIdentificationTest, IncomingBlockFields)
     block[11] = 0xE1;
     const Bytes reply = {0x02, 0x02, 0x02, 0x13, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x62, 0x78};
     std::copy(reply.begin(), reply.end(), block.begin() + 20);
-    const IdentificationInfo info = DecodeIdentification(block);
+    const vek::Identification info = vek::decodeIdentification(block, true);
     EXPECT_EQ(info.type, 19);
     EXPECT_EQ(info.version, 2);
     EXPECT_EQ(info.subVersion, 1);
@@ -62,14 +64,18 @@ TEST(VekhostIdentificationTest, IncomingBlockFields)
     EXPECT_EQ(info.idBytes, (std::array<uint8_t, 3>{0x11, 0x22, 0x33}));
     EXPECT_EQ(info.extra[0], 0xE1);
     EXPECT_EQ(info.reply, reply);
-    EXPECT_EQ(DescribeIdentification(info), "type 19, version 2.1, identification 11 22 33, flags 0x04");
+    EXPECT_EQ(info.format, "02 02 02 block");
+    EXPECT_TRUE(info.incoming);
 }
 
 TEST(VekhostIdentificationTest, ShortBlocksDecodeToNothing)
 {
-    EXPECT_EQ(DecodeIdentification(Bytes(200, 1)).type, 0);
-    EXPECT_EQ(TrimReply(Bytes{1, 0, 2, 0, 0}), (Bytes{1, 0, 2}));
-    EXPECT_TRUE(TrimReply(Bytes(200, 0)).empty());
+    EXPECT_EQ(vek::decodeIdentification(Bytes(200, 1), true).type, 0);
+    // A placed call's 200 bytes: the reply without its zero fill.
+    const vek::Identification placed = vek::decodeIdentification(Bytes{1, 0, 2, 0, 0}, false);
+    EXPECT_EQ(placed.reply, (Bytes{1, 0, 2}));
+    EXPECT_EQ(placed.format, "short reply");
+    EXPECT_TRUE(vek::decodeIdentification(Bytes(200, 0), false).reply.empty());
 }
 
 struct EfficiencyStep {
@@ -148,14 +154,14 @@ TEST(VekhostPortListTest, APortLockedByAnotherProgramIsBusyAndNamesTheHolder)
     int slave = -1;
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
     const std::string path = ::ttyname(slave);
-    EXPECT_EQ(CheckPort(path).state, PortState::Free);
+    EXPECT_EQ(vek::checkPort(path).state, vek::PortCheck::State::Free);
     ASSERT_EQ(::flock(slave, LOCK_EX), 0);
-    const PortCheck locked = CheckPort(path);
-    EXPECT_EQ(locked.state, PortState::Busy);
+    const vek::PortCheck locked = vek::checkPort(path);
+    EXPECT_EQ(locked.state, vek::PortCheck::State::Busy);
     EXPECT_EQ(locked.detail, "locked by process " + std::to_string(::getpid()));
     ::close(slave);
     ::close(master);
-    EXPECT_EQ(PortStateName(PortState::Busy), "busy");
+    EXPECT_EQ(vek::portStateName(vek::PortCheck::State::Busy), "busy");
 }
 
 TEST(VekhostPortListTest, WhatIsNoSerialDeviceSaysWhatItIs)
@@ -166,22 +172,71 @@ TEST(VekhostPortListTest, WhatIsNoSerialDeviceSaysWhatItIs)
     ::close(fd);
     struct Case {
         std::string device;
-        PortState state;
+        vek::PortCheck::State state;
         const char* detail;
     };
     const Case cases[] = {
-        {path, PortState::NotATerminal, "a regular file, not a serial device"},
-        {"/tmp", PortState::NotATerminal, "a directory, not a serial device"},
-        {"/dev/null", PortState::NotATerminal, "not a terminal device (Inappropriate ioctl for device)"},
-        {"/nonexistent/ttyX", PortState::Missing, "No such file or directory (no such device)"},
+        {path, vek::PortCheck::State::NotATerminal, "a regular file, not a serial device"},
+        {"/tmp", vek::PortCheck::State::NotATerminal, "a directory, not a serial device"},
+        {"/dev/null", vek::PortCheck::State::NotATerminal, "not a terminal device (Inappropriate ioctl for device)"},
+        {"/nonexistent/ttyX", vek::PortCheck::State::Missing, "No such file or directory (no such device)"},
     };
     for (const Case& c : cases) {
-        const PortCheck check = CheckPort(c.device);
+        const vek::PortCheck check = vek::checkPort(c.device);
         EXPECT_EQ(check.state, c.state) << c.device;
         EXPECT_EQ(check.detail, c.detail) << c.device;
     }
     ::unlink(path);
-    EXPECT_EQ(PortStateName(PortState::NotATerminal), "not a tty");
+    EXPECT_EQ(vek::portStateName(vek::PortCheck::State::NotATerminal), "not a tty");
+}
+
+TEST(VekhostPortListTest, UucpLockFilesOfLiveProcessesAreHonoured)
+{
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string path = ::ttyname(slave);
+    char folder[] = "/tmp/vekhost-locks-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string name = vek::internal::LockFileName(path);
+    EXPECT_EQ(name, "LCK.." + path.substr(5, 3) + "_" + path.substr(9)); // /dev/pts/N: LCK..pts_N
+    EXPECT_EQ(vek::internal::LockFileName("/dev/ttyS0"), "LCK..ttyS0");
+    const std::string file = std::string(folder) + "/" + name;
+    struct Case {
+        std::string content;
+        bool busy;
+    };
+    const long parent = ::getppid(); // alive while this test runs
+    const Case cases[] = {
+        {"", false},                                         // no lock file
+        {std::string(6, ' ') + std::to_string(parent) + "\n", true}, // ten digits, as minicom writes them
+        {"2147483000\n", false},                             // a process that is gone
+        {std::to_string(::getpid()) + "\n", false},           // this process's own lock
+    };
+    for (const Case& c : cases) {
+        std::remove(file.c_str());
+        if (!c.content.empty()) {
+            std::FILE* f = std::fopen(file.c_str(), "w");
+            ASSERT_NE(f, nullptr);
+            std::fputs(c.content.c_str(), f);
+            std::fclose(f);
+        }
+        const vek::PortCheck check = vek::checkPort(path, folder);
+        EXPECT_EQ(check.state == vek::PortCheck::State::Busy, c.busy) << c.content << check.detail;
+        if (c.busy)
+            EXPECT_EQ(check.detail, "locked by process " + std::to_string(parent) + " (" + file + ")");
+    }
+    // Binary form: four bytes of the process number.
+    const int32_t binary = static_cast<int32_t>(parent);
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(&binary, sizeof binary, 1, f);
+    std::fclose(f);
+    EXPECT_EQ(vek::checkPort(path, folder).state, vek::PortCheck::State::Busy);
+    std::remove(file.c_str());
+    ::rmdir(folder);
+    ::close(slave);
+    ::close(master);
 }
 
 TEST(VekhostPortListTest, LockHoldersFromProcLocks)
@@ -190,20 +245,20 @@ TEST(VekhostPortListTest, LockHoldersFromProcLocks)
                               "2: FLOCK  ADVISORY  WRITE 4321 00:18:7 0 EOF\n"
                               "2: -> FLOCK  ADVISORY  WRITE 99 00:18:7 0 EOF\n"
                               "3: FLOCK  ADVISORY  WRITE 555 fd:01:7 0 EOF\n";
-    EXPECT_EQ(LockHolder(locks, 0x00, 0x18, 7), 4321);
-    EXPECT_EQ(LockHolder(locks, 0x00, 0x1a, 1234), 812);
-    EXPECT_EQ(LockHolder(locks, 0xfd, 0x01, 7), 555);
-    EXPECT_FALSE(LockHolder(locks, 0x00, 0x18, 8).has_value());
-    EXPECT_FALSE(LockHolder("garbage\n\n", 0, 0, 0).has_value());
+    EXPECT_EQ(vek::internal::LockHolder(locks, 0x00, 0x18, 7), 4321);
+    EXPECT_EQ(vek::internal::LockHolder(locks, 0x00, 0x1a, 1234), 812);
+    EXPECT_EQ(vek::internal::LockHolder(locks, 0xfd, 0x01, 7), 555);
+    EXPECT_FALSE(vek::internal::LockHolder(locks, 0x00, 0x18, 8).has_value());
+    EXPECT_FALSE(vek::internal::LockHolder("garbage\n\n", 0, 0, 0).has_value());
 }
 
 TEST(VekhostPortListTest, CommandLineDeviceWinsOverTheEnvironment)
 {
     ::setenv("VEK_COM77", "/dev/from-env", 1);
-    EXPECT_EQ(DeviceForPort(77, "/dev/given"), "/dev/given");
-    EXPECT_EQ(DeviceForPort(77, ""), "/dev/from-env");
+    EXPECT_EQ(vek::portDevice(77, "/dev/given"), "/dev/given");
+    EXPECT_EQ(vek::portDevice(77, ""), "/dev/from-env");
     ::unsetenv("VEK_COM77");
-    EXPECT_EQ(DeviceForPort(77, ""), "/dev/ttyS76");
+    EXPECT_EQ(vek::portDevice(77, ""), "/dev/ttyS76");
 }
 
 } // namespace

@@ -78,8 +78,8 @@ TEST(VekhostJsonTest, PortsWithTheUsbAdapterBehindThem)
     EXPECT_FALSE(FindUsbIdentity((root / "nothing").string(), root.string()).has_value());
 
     const std::vector<PortRecord> ports{
-        {device.string(), 0, {PortState::Busy, "locked by process 42"}, usb, false},
-        {"/dev/ttyS0", 1, {PortState::Free, "can be opened now"}, std::nullopt, true},
+        {device.string(), 0, {vek::PortCheck::State::Busy, "locked by process 42"}, usb, false},
+        {"/dev/ttyS0", 1, {vek::PortCheck::State::Free, "can be opened now"}, std::nullopt, true},
     };
     const json doc = json::parse(PortsJson(ports));
     ASSERT_EQ(doc["ports"].size(), 2u);

@@ -47,11 +47,11 @@ Bytes TwoDefinitions(int32_t outgoing)
     return b;
 }
 
-TEST(VekhostModemDatabaseTest, TheOutgoingDefinitionBecomesTheModemSettings)
+TEST(VekhostModemDatabaseTest, TheOutgoingDefinitionBecomesTheModem)
 {
     const auto read = ReadOutgoingModem(TwoDefinitions(1));
-    ASSERT_TRUE(std::holds_alternative<ModemSettings>(read)) << std::get<std::string>(read);
-    const ModemSettings& m = std::get<ModemSettings>(read);
+    ASSERT_TRUE(std::holds_alternative<vek::Modem>(read)) << std::get<std::string>(read);
+    const vek::Modem& m = std::get<vek::Modem>(read);
     EXPECT_EQ(m.port, 7);
     EXPECT_EQ(m.speed, 9600);
     EXPECT_TRUE(m.pcLink);
@@ -59,14 +59,14 @@ TEST(VekhostModemDatabaseTest, TheOutgoingDefinitionBecomesTheModemSettings)
     EXPECT_TRUE(m.attention);
     EXPECT_EQ(m.init2, "ATM0");
     EXPECT_EQ(m.reset, "ATZ");
-    EXPECT_EQ(m.hangUpStem, "ATH");
+    EXPECT_EQ(m.hangUp, "ATH");
     EXPECT_EQ(m.answerRings, 3);
     EXPECT_EQ(m.charDelayMs, 5);
     EXPECT_EQ(m.commandDelayMs, 6);
     const auto first = ReadOutgoingModem(TwoDefinitions(0));
-    ASSERT_TRUE(std::holds_alternative<ModemSettings>(first));
-    EXPECT_EQ(std::get<ModemSettings>(first).port, 1);
-    EXPECT_TRUE(std::get<ModemSettings>(first).extended);
+    ASSERT_TRUE(std::holds_alternative<vek::Modem>(first));
+    EXPECT_EQ(std::get<vek::Modem>(first).port, 1);
+    EXPECT_TRUE(std::get<vek::Modem>(first).extended);
 }
 
 TEST(VekhostModemDatabaseTest, DamagedFilesSayWhatIsWrong)
@@ -128,8 +128,8 @@ TEST(VekhostModemDatabaseTest, DataFolderErrorsNameThePath)
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(good.data()), static_cast<std::streamsize>(good.size()));
     const auto loaded = LoadDataFolderModem(folder);
-    ASSERT_TRUE(std::holds_alternative<ModemSettings>(loaded));
-    EXPECT_EQ(std::get<ModemSettings>(loaded).port, 7);
+    ASSERT_TRUE(std::holds_alternative<vek::Modem>(loaded));
+    EXPECT_EQ(std::get<vek::Modem>(loaded).port, 7);
     std::filesystem::remove_all(folder);
 }
 

@@ -1,7 +1,5 @@
-// The names vekhost prints for the library's notification codes, which
-// codes carry a block to free, and the exit code each failure gives.
+// The exit code each cause of a failure gives, and the table --help shows.
 #include "vekhost/ExitCodes.h"
-#include "vekhost/Notifications.h"
 
 #include <gtest/gtest.h>
 
@@ -10,103 +8,45 @@
 namespace vekhost {
 namespace {
 
-struct Named {
-    int code;
-    const char* name;
-};
+using vek::Cause;
 
-const Named kNames[] = {
-    {3, "session opened"},
-    {4, "no carrier"},
-    {5, "write done"},
-    {6, "read done"},
-    {8, "on hook"},
-    {9, "modem ready"},
-    {11, "busy"},
-    {13, "incoming call identified"},
-    {15, "no dial tone"},
-    {16, "panel ended the call"},
-    {18, "no identification"},
-    {20, "port unavailable"},
-    {23, "waiting for connect"},
-    {25, "wrong version"},
-    {26, "wrong type"},
-    {27, "link lost"},
-    {28, "modem command failed"},
-    {29, "panel busy"},
-    {30, "dialling"},
-    {32, "connected"},
-    {35, "answer mode ready"},
-    {36, "idle hang-up"},
-    {38, "panel asked for answer mode"},
-    {40, "not connected"},
-    {41, "ring"},
-    {90, "panel identified"},
-    {91, "exchange failed"},
-    {92, "exchange ok"},
-    {97, "transfer refused"},
-};
-
-TEST(VekhostNotificationsTest, EveryCodeTheHostCanReceiveHasItsName)
-{
-    for (const Named& n : kNames)
-        EXPECT_EQ(NotificationName(n.code), n.name) << "code " << n.code;
-}
-
-TEST(VekhostNotificationsTest, UnknownCodesAreShownByNumber)
-{
-    EXPECT_EQ(NotificationName(77), "code 77");
-    EXPECT_EQ(FindNotification(77), nullptr);
-    EXPECT_FALSE(IsFailure(77));
-    EXPECT_FALSE(CarriesBlock(77));
-}
-
-TEST(VekhostNotificationsTest, CodesAreListedOnce)
-{
-    std::set<int> seen;
-    for (const NotificationInfo& n : Notifications())
-        EXPECT_TRUE(seen.insert(n.code).second) << "code " << n.code;
-}
-
-TEST(VekhostNotificationsTest, OnlyCodesWithDataCarryABlockToFree)
-{
-    std::set<int> blocks;
-    for (const NotificationInfo& n : Notifications())
-        if (n.carriesBlock)
-            blocks.insert(n.code);
-    EXPECT_EQ(blocks, (std::set<int>{3, 5, 6, 13, 90}));
-}
-
-TEST(VekhostNotificationsTest, FailuresAndTheOnesTheLibraryEndsItself)
-{
-    std::set<int> failures;
-    std::set<int> libraryEnds;
-    for (const NotificationInfo& n : Notifications()) {
-        if (n.kind == NoteKind::Failure) {
-            failures.insert(n.code);
-            EXPECT_FALSE(n.hint.empty()) << "code " << n.code;
-        }
-        if (n.libraryEndsCall)
-            libraryEnds.insert(n.code);
-    }
-    EXPECT_EQ(failures, (std::set<int>{4, 11, 15, 16, 18, 20, 25, 26, 27, 28, 97}));
-    EXPECT_EQ(libraryEnds, (std::set<int>{16, 18, 25, 26, 27}));
-}
-
-struct FailureExit {
-    int notification;
+struct CauseExit {
+    Cause cause;
+    std::optional<int> reason;
     int exit;
 };
 
-const FailureExit kFailureExits[] = {
-    {4, 4}, {11, 11}, {15, 15}, {16, 16}, {18, 18}, {20, 20}, {25, 25}, {26, 26}, {27, 27}, {28, 28}, {97, 97},
+// Literal numbers: scripts depend on them.
+const CauseExit kCauseExits[] = {
+    {Cause::LibraryStart, {}, 3},     {Cause::NoCarrier, {}, 4},         {Cause::Busy, {}, 11},
+    {Cause::LineDropped, {}, 12},     {Cause::DeviceGone, {}, 14},       {Cause::NoDialTone, {}, 15},
+    {Cause::PanelEndedCall, 6, 16},   {Cause::NoAnswer, {}, 17},         {Cause::NoIdentification, {}, 18},
+    {Cause::DialNoResult, {}, 19},    {Cause::PortUnavailable, {}, 20},  {Cause::WrongVersion, {}, 25},
+    {Cause::WrongType, {}, 26},       {Cause::PanelSilent, {}, 27},      {Cause::BadReplies, {}, 27},
+    {Cause::LinkLost, {}, 27},        {Cause::ModemFailed, {}, 28},      {Cause::Refused, 9, 90},
+    {Cause::Refused, 1, 91},          {Cause::Refused, 2, 92},           {Cause::Refused, 3, 93},
+    {Cause::OpenCodeRefused, 4, 94},  {Cause::Refused, 5, 95},           {Cause::TransferRefused, 7, 97},
+    {Cause::ShortRead, {}, 98},       {Cause::TimedOut, {}, 124},        {Cause::Cancelled, {}, 130},
+    {Cause::CallEnded, {}, 1},        {Cause::IdleHangUp, {}, 1},        {Cause::WrongState, {}, 1},
 };
 
-TEST(VekhostExitCodesTest, AFailureExitsWithItsNotificationCode)
+TEST(VekhostExitCodesTest, EachCauseHasItsOwnCode)
 {
-    for (const FailureExit& f : kFailureExits)
-        EXPECT_EQ(ToInt(ExitCodeForNotification(f.notification)), f.exit) << "code " << f.notification;
-    EXPECT_EQ(ToInt(ExitCodeForNotification(6)), 1); // not a failure
+    for (const CauseExit& c : kCauseExits)
+        EXPECT_EQ(ToInt(ExitCodeForCause(c.cause, c.reason)), c.exit) << vek::causeName(c.cause);
+}
+
+TEST(VekhostExitCodesTest, CodesAreListedOnceWithTheirMeaning)
+{
+    std::set<int> seen;
+    std::set<std::string_view> meanings;
+    for (const ExitCodeInfo& e : ExitCodes()) {
+        EXPECT_TRUE(seen.insert(ToInt(e.code)).second) << ToInt(e.code);
+        EXPECT_TRUE(meanings.insert(e.meaning).second) << e.meaning;
+    }
+    // Every code a cause can give is documented.
+    for (const CauseExit& c : kCauseExits)
+        EXPECT_TRUE(seen.contains(c.exit)) << c.exit;
 }
 
 TEST(VekhostExitCodesTest, OwnCodesAreFixed)
@@ -114,9 +54,9 @@ TEST(VekhostExitCodesTest, OwnCodesAreFixed)
     EXPECT_EQ(ToInt(ExitCode::Ok), 0);
     EXPECT_EQ(ToInt(ExitCode::Failed), 1);
     EXPECT_EQ(ToInt(ExitCode::Usage), 2);
-    EXPECT_EQ(ToInt(ExitCode::LibraryStart), 3);
     EXPECT_EQ(ToInt(ExitCode::TimedOut), 124);
     EXPECT_EQ(ToInt(ExitCode::Interrupted), 130);
+    EXPECT_EQ(ToInt(ExitCode::Terminated), 143);
 }
 
 TEST(VekhostExitCodesTest, HelpListsEveryCodeWithItsMeaning)
@@ -130,8 +70,9 @@ TEST(VekhostExitCodesTest, HelpListsEveryCodeWithItsMeaning)
                   std::string::npos)
             << number;
     }
-    EXPECT_NE(help.find(" 11  BUSY\n"), std::string::npos);
-    EXPECT_NE(help.find("124  timed out waiting\n"), std::string::npos);
+    for (const char* line : {" 11  BUSY\n", "124  timed out waiting\n", "  143  terminated (SIGTERM)",
+                             "   98  the panel returned fewer bytes than asked", " 17  NO ANSWER: nobody picked up"})
+        EXPECT_NE(help.find(line), std::string::npos) << line;
 }
 
 } // namespace

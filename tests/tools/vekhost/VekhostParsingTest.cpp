@@ -114,7 +114,7 @@ TEST(VekhostTransferArgumentTest, BadWriteArgumentsSayWhatIsWrong)
 
 TEST(VekhostPanelFileTest, KeysCommentsAndNumbers)
 {
-    PanelSettings s;
+    vek::Panel s;
     const auto error = ReadPanelText("# the site panel\n"
                                      "phone = 5551234\n"
                                      "\n"
@@ -133,7 +133,7 @@ TEST(VekhostPanelFileTest, KeysCommentsAndNumbers)
     EXPECT_EQ(s.type, 0x12);
     EXPECT_EQ(s.version, 31);
     EXPECT_EQ(s.openCode, "123456");
-    EXPECT_EQ(s.panelOptions, 0x0040);
+    EXPECT_EQ(s.options, 0x0040);
     EXPECT_EQ(s.linkOptions, 8);
     EXPECT_EQ(s.idleB, -1);
     EXPECT_EQ(s.hostFlags, 0x10000u);
@@ -151,12 +151,12 @@ TEST(VekhostPanelFileTest, ErrorsNameTheLine)
         {"idle-a = -40000", "idle-a: -40000 is out of range (-32768 to 32767)"},
     };
     for (const ErrorCase& c : cases) {
-        PanelSettings s;
+        vek::Panel s;
         const auto error = ReadPanelText(c.text, s);
         ASSERT_TRUE(error.has_value()) << c.text;
         EXPECT_EQ(error->message, c.error);
     }
-    PanelSettings s;
+    vek::Panel s;
     EXPECT_EQ(ReadPanelText("phone = 1\n\nlink mode 2\n", s)->line, 3);
 }
 
@@ -165,7 +165,7 @@ TEST(VekhostPanelFileTest, EveryKeyIsAnOptionAndInTheHelp)
     const std::string help = PanelFileHelp();
     for (const PanelKey& key : PanelKeys()) {
         EXPECT_NE(help.find("  " + std::string(key.key) + " "), std::string::npos) << key.key;
-        PanelSettings s;
+        vek::Panel s;
         EXPECT_NE(ApplyPanelKey(s, key.key, "1"), "unknown key \"" + std::string(key.key) + "\"");
     }
 }

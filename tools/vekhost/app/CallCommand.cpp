@@ -1,37 +1,29 @@
 // vekhost call and vekhost answer: a real port and a real panel.
 #include "Commands.h"
+#include "HostRun.h"
 #include "Summary.h"
 #include "TraceFile.h"
 
 #include "vekhost/Console.h"
 
-#include "vek_comm2.h"
-
-#include <chrono>
 #include <cstdlib>
 
 namespace vekhost {
 namespace {
 
-void MapPort(Console& out, const LineOptions& line, int port)
+// The command line wins over VEK_COM<n>; the client removes the variable.
+void NoteDevice(Console& out, const vek::Modem& modem)
 {
-    if (!line.dataFolder.empty())
-        VekSetDataFolder(line.dataFolder.c_str());
-    if (line.device.empty())
+    if (modem.device.empty())
         return;
-    // The command line wins: the library would take the environment first.
-    const std::string variable = "VEK_COM" + std::to_string(port);
-    if (const char* env = std::getenv(variable.c_str()); env != nullptr) {
-        if (line.device != env)
-            out.Error("note: --device " + line.device + " wins over " + variable + "=" + env + " from the environment");
-        ::unsetenv(variable.c_str());
-    }
-    VekSetPortDevice(port, line.device.c_str());
+    const std::string variable = "VEK_COM" + std::to_string(modem.port);
+    if (const char* env = std::getenv(variable.c_str()); env != nullptr && modem.device != env)
+        out.Error("note: --device " + modem.device + " wins over " + variable + "=" + env + " from the environment");
 }
 
-std::string Describe(const CallPlan& plan, const LineOptions& line)
+std::string Describe(const CallPlan& plan)
 {
-    const std::string device = line.device.empty() ? "" : " (" + line.device + ")";
+    const std::string device = plan.modem.device.empty() ? "" : " (" + plan.modem.device + ")";
     std::string text = "COM" + std::to_string(plan.modem.port) + device + " at " + std::to_string(plan.modem.speed) +
                        " bit/s" + (plan.modem.pcLink ? ", direct PC link" : "");
     text += "; panel type " + std::to_string(plan.panel.type) + " version " + std::to_string(plan.panel.version) +
@@ -39,47 +31,30 @@ std::string Describe(const CallPlan& plan, const LineOptions& line)
     return text;
 }
 
-ExitCode Run(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan, bool answer)
+ExitCode Run(const GlobalOptions& global, const CallPlan& plan, bool answer)
 {
     // Raw bytes on standard output: every message goes to stderr.
     Console out = Console::ForTerminal(global.json || ReadsToStandardOutput(plan.transfers));
     TraceFile trace;
-    InstallInterruptHandler();
-    out.Line(out.Paint(answer ? "vekhost answer: " : "vekhost call: ", Style::Bold) + Describe(plan, line));
-    MapPort(out, line, plan.modem.port);
-
-    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk));
-    CallFlow flow(session, plan);
-    Transfers transfers(session, plan.transferSettings);
-    const ExitCode code = RunCallPlan(flow, transfers, answer);
-    session.Stop();
-
-    if (plan.showTraffic)
-        PrintTraffic(out, session);
+    out.Line(out.Paint(answer ? "vekhost answer: " : "vekhost call: ", Style::Bold) + Describe(plan));
+    NoteDevice(out, plan.modem);
     SummaryFacts facts;
-    facts.code = code;
-    facts.callMs = flow.CallMs();
-    // A port that never opened has no line speed to show.
-    facts.lineSpeed = session.PortOpened() ? session.LineSpeed() : 0;
-    facts.transfers = transfers.Totals();
+    HostRun run(out, global);
+    facts.outcome = run.Run(plan, answer);
+    if (plan.showTraffic)
+        PrintTraffic(out, run);
     if (!trace.Path().empty())
         facts.extra.emplace_back("trace", trace.Path());
-    PrintSummary(out, session, facts);
+    PrintSummary(out, run, facts);
     if (global.json)
-        PrintJsonSummary(answer ? "answer" : "call", out, session, facts);
-    return code;
+        PrintJsonSummary(answer ? "answer" : "call", out, run, facts);
+    return facts.outcome.code;
 }
 
 } // namespace
 
-ExitCode RunCall(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan)
-{
-    return Run(global, line, plan, false);
-}
+ExitCode RunCall(const GlobalOptions& global, const CallPlan& plan) { return Run(global, plan, false); }
 
-ExitCode RunAnswer(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan)
-{
-    return Run(global, line, plan, true);
-}
+ExitCode RunAnswer(const GlobalOptions& global, const CallPlan& plan) { return Run(global, plan, true); }
 
 } // namespace vekhost

@@ -6,6 +6,8 @@
 #include "vekhost/LinkModeRules.h"
 #include "vekhost/ModemDatabase.h"
 #include "vekhost/PanelFile.h"
+#include "vekhost/TransferArgument.h"
+#include "vekhost/PanelFile.h"
 
 #include "panelsim/NumberCheck.h"
 
@@ -22,9 +24,11 @@ namespace {
 
 constexpr const char* kGlobalNote =
     "Before or after the subcommand: -q one line per transfer, --json a JSON summary on stdout,\n"
-    "--timeout SECONDS bounds every wait (default: as long as the library\n"
-    "may take to report by itself, so its own verdict comes first; waiting for a call in has no bound),\n"
-    "--verbose prints the library's trace as it happens.\n";
+    "--timeout SECONDS bounds every wait but the hang-up's (default: as long as the library\n"
+    "may take to report by itself, so its own verdict comes first; waiting for a call in has no bound;\n"
+    "the hang-up is given up to 60 s, so that the line is not left up), --verbose prints the library's\n"
+    "trace as it happens. Ctrl-C or SIGTERM ends the waits and puts the line back on hook (15 s at\n"
+    "most); a second one stops waiting for that, a third leaves at once. Every run ends with its summary.\n";
 
 constexpr const char* kCallExamples =
     "Examples:\n"
@@ -42,7 +46,6 @@ constexpr const char* kDescription =
 struct CallCommandLine {
     CLI::App* app = nullptr;
     CallPlan plan;
-    LineOptions line;
     std::string panelFile;
     std::map<std::string, std::pair<CLI::Option*, std::string>> panelValues;
     CLI::Option* reads = nullptr;
@@ -54,89 +57,90 @@ struct CallCommandLine {
     CLI::Option* chunkOption = nullptr;
     int readCommand = kDefaultReadCommand;
     int writeCommand = kDefaultWriteCommand;
-    int chunk = 64;
+    int chunk = 1024;
     // Modem options given on the command line, applied on top of the data
     // folder's definition.
-    std::vector<std::pair<CLI::Option*, std::function<void(ModemSettings&, const ModemSettings&)>>> modemOptions;
+    std::vector<std::pair<CLI::Option*, std::function<void(vek::Modem&, const vek::Modem&)>>> modemOptions;
 };
 
-template <typename T> CLI::Option* Track(CallCommandLine& c, CLI::Option* option, T ModemSettings::*member)
+template <typename T> CLI::Option* Track(CallCommandLine& c, CLI::Option* option, T vek::Modem::*member)
 {
     c.modemOptions.emplace_back(option,
-                                [member](ModemSettings& to, const ModemSettings& from) { to.*member = from.*member; });
+                                [member](vek::Modem& to, const vek::Modem& from) { to.*member = from.*member; });
     return option;
 }
 
 void AddModemOptions(CLI::App* app, CallCommandLine& c)
 {
-    ModemSettings& m = c.plan.modem;
+    vek::Modem& m = c.plan.modem;
     const std::string group = "Line and modem (from --data-folder's Trv3.mdm when given)";
-    Track(c, app->add_option("--port", m.port, "COM port number the library opens"), &ModemSettings::port)
+    Track(c, app->add_option("--port", m.port, "COM port number the library opens"), &vek::Modem::port)
         ->type_name("N")
         ->check(panelsim::NumberIn(1, 255))
         ->capture_default_str()
         ->group(group);
-    app->add_option("--device", c.line.device, "device for that port (default /dev/ttyS<port-1>, or VEK_COM<port>)")
+    app->add_option("--device", m.device,
+                    "device for that port; wins over VEK_COM<port> (default: VEK_COM<port>, else /dev/ttyS<port-1>)")
         ->type_name("PATH")
         ->group(group);
-    app->add_option("--data-folder", c.line.dataFolder,
+    app->add_option("--data-folder", c.plan.dataFolder,
                     "folder of the modem database Trv3.mdm: its outgoing definition, changed only by the options "
                     "given")
         ->type_name("DIR")
         ->group(group);
-    Track(c, app->add_option("--speed", m.speed, "port speed in bit/s"), &ModemSettings::speed)
+    Track(c, app->add_option("--speed", m.speed, "port speed in bit/s"), &vek::Modem::speed)
         ->type_name("BPS")
         ->check(panelsim::NumberIn(1, 4000000))
         ->capture_default_str()
         ->group(group);
-    Track(c, app->add_option("--init", m.init, "modem initialisation string"), &ModemSettings::init)
+    Track(c, app->add_option("--init", m.init, "modem initialisation string"), &vek::Modem::init)
         ->capture_default_str()
         ->group(group);
-    Track(c, app->add_option("--init2", m.init2, "second initialisation string"), &ModemSettings::init2)->group(group);
-    Track(c, app->add_option("--init3", m.init3, "third initialisation string"), &ModemSettings::init3)->group(group);
-    Track(c, app->add_option("--reset", m.reset, "modem reset command"), &ModemSettings::reset)
+    Track(c, app->add_option("--init2", m.init2, "second initialisation string"), &vek::Modem::init2)->group(group);
+    Track(c, app->add_option("--init3", m.init3, "third initialisation string"), &vek::Modem::init3)->group(group);
+    Track(c, app->add_option("--reset", m.reset, "modem reset command"), &vek::Modem::reset)
         ->capture_default_str()
         ->group(group);
-    Track(c, app->add_option("--escape", m.escape, "escape sequence"), &ModemSettings::escape)
+    Track(c, app->add_option("--escape", m.escape, "escape sequence"), &vek::Modem::escape)
         ->capture_default_str()
         ->group(group);
-    Track(c, app->add_option("--hangup", m.hangUpStem, "hang-up command stem (0 and 1 are appended)"),
-          &ModemSettings::hangUpStem)
+    Track(c, app->add_option("--hangup", m.hangUp, "hang-up command stem (0 and 1 are appended)"),
+          &vek::Modem::hangUp)
         ->capture_default_str()
         ->group(group);
     Track(c, app->add_option("--dial-prefix", m.toneDial, "dial command after AT (DT tone, DP pulse)"),
-          &ModemSettings::toneDial)
+          &vek::Modem::toneDial)
         ->capture_default_str()
         ->group(group);
-    Track(c, app->add_option("--rings", m.answerRings, "rings before the modem answers"), &ModemSettings::answerRings)
+    Track(c, app->add_option("--rings", m.answerRings, "rings before the modem answers"), &vek::Modem::answerRings)
         ->type_name("N")
         ->check(panelsim::NumberIn(0, 255))
         ->capture_default_str()
         ->group(group);
     Track(c, app->add_option("--command-delay", m.commandDelayMs, "pause after each modem command, ms"),
-          &ModemSettings::commandDelayMs)
+          &vek::Modem::commandDelayMs)
         ->type_name("MS")
         ->check(panelsim::NumberIn(0, 255))
         ->group(group);
     Track(c, app->add_option("--char-delay", m.charDelayMs, "pause after each command character, ms"),
-          &ModemSettings::charDelayMs)
+          &vek::Modem::charDelayMs)
         ->type_name("MS")
         ->check(panelsim::NumberIn(0, 255))
         ->group(group);
     Track(c, app->add_option("--modem-options", m.options, "modem option bits (record offset 212)"),
-          &ModemSettings::options)
+          &vek::Modem::options)
         ->type_name("N")
         ->group(group);
     Track(c, app->add_flag("--pc-link", m.pcLink, "a direct cable to the panel: no modem, no AT commands"),
-          &ModemSettings::pcLink)
+          &vek::Modem::pcLink)
         ->group(group);
-    Track(c, app->add_flag("--extended", m.extended, "the modem takes the extended commands"), &ModemSettings::extended)
+    Track(c, app->add_flag("--extended", m.extended, "the modem takes the extended commands"), &vek::Modem::extended)
         ->group(group);
     Track(c, app->add_flag("--line-2400", m.line2400, "line speed 2400 instead of 1200 for slow ports"),
-          &ModemSettings::line2400)
+          &vek::Modem::line2400)
         ->group(group);
     Track(c, app->add_flag("--attention", m.attention, "the modem needs a pause after each command"),
-          &ModemSettings::attention)
+          &vek::Modem::attention)
         ->group(group);
 }
 
@@ -168,11 +172,12 @@ void AddTransferOptions(CLI::App* app, CallCommandLine& c)
                    ->allow_extra_args(false)
                    ->group(group);
     c.chunkOption = app->add_option("--chunk", c.chunk,
-                                    "largest request in bytes; longer transfers are split (link mode 1: up to 250, "
-                                    "mode 3: up to 255)")
+                                    "largest request in bytes; longer transfers are split. Default: the largest the link mode "
+                                    "carries (mode 1: 250, mode 3: 255, others 1024), since each request costs a pause "
+                                    "of its own; less for panels that need it")
                         ->type_name("N")
                         ->check(panelsim::NumberIn(1, 1024))
-                        ->capture_default_str()
+                        ->default_str("the link mode's largest")
                         ->group(group);
     c.readCommandOption = app->add_option("--read-cmd", c.readCommand, "command byte of a read")
                               ->type_name("BYTE")
@@ -222,7 +227,7 @@ std::string ReadTransfers(CallCommandLine& c)
 
 std::string ReadPanel(CallCommandLine& c)
 {
-    PanelSettings& panel = c.plan.panel;
+    vek::Panel& panel = c.plan.panel;
     if (!c.panelFile.empty()) {
         std::ifstream in(c.panelFile);
         std::stringstream text;
@@ -234,14 +239,14 @@ std::string ReadPanel(CallCommandLine& c)
         if (entry.first->count() > 0)
             if (std::string error = ApplyPanelKey(panel, key, entry.second); !error.empty())
                 return "--" + error;
-    return CheckPanelSettings(panel);
+    return vek::checkPanel(panel);
 }
 
 // Command bytes, request size and address form the user left open follow
 // the link mode.
 std::string ShapeForLinkMode(CallCommandLine& c)
 {
-    PanelSettings& panel = c.plan.panel;
+    vek::Panel& panel = c.plan.panel;
     const LinkModeDefaults defaults = DefaultsForLinkMode(panel.linkMode);
     TransferShape shape;
     shape.linkMode = panel.linkMode;
@@ -250,11 +255,11 @@ std::string ShapeForLinkMode(CallCommandLine& c)
         c.writeCommandOption->count() > 0 ? static_cast<uint8_t>(c.writeCommand) : defaults.writeCommand;
     shape.chunk = c.chunkOption->count() > 0 ? static_cast<uint32_t>(c.chunk)
                                              : std::min(static_cast<uint32_t>(c.chunk), defaults.largestRequest);
-    shape.panelOptions = panel.panelOptions;
-    shape.panelOptionsGiven = panel.panelOptions != 0 || c.panelValues.at("panel-options").first->count() > 0;
+    shape.panelOptions = panel.options;
+    shape.panelOptionsGiven = panel.options != 0 || c.panelValues.at("panel-options").first->count() > 0;
     if (std::string error = ShapeTransfers(shape, c.plan.transfers); !error.empty())
         return error;
-    panel.panelOptions = shape.panelOptions;
+    panel.options = shape.panelOptions;
     c.plan.transferSettings.readCommand = shape.readCommand;
     c.plan.transferSettings.writeCommand = shape.writeCommand;
     c.plan.transferSettings.chunk = shape.chunk;
@@ -266,23 +271,23 @@ std::string CompletePlan(CallCommandLine& c, bool answer)
 {
     if (std::string error = ReadPanel(c); !error.empty())
         return error;
-    if (!c.line.dataFolder.empty()) {
-        auto loaded = LoadDataFolderModem(c.line.dataFolder);
+    if (!c.plan.dataFolder.empty()) {
+        auto loaded = LoadDataFolderModem(c.plan.dataFolder);
         if (const auto* error = std::get_if<std::string>(&loaded))
             return *error;
-        ModemSettings modem = std::get<ModemSettings>(loaded);
+        vek::Modem modem = std::get<vek::Modem>(loaded);
+        modem.device = c.plan.modem.device;
         for (const auto& [option, apply] : c.modemOptions)
             if (option->count() > 0)
                 apply(modem, c.plan.modem);
         c.plan.modem = modem;
     }
-    if (std::string error = CheckModemSettings(c.plan.modem); !error.empty())
+    if (std::string error = vek::checkModem(c.plan.modem); !error.empty())
         return error;
     if (!answer && !c.plan.modem.pcLink && c.plan.panel.phone.empty())
         return "no number to dial: give --phone (or phone = in --panel), or --pc-link";
     if (answer && c.plan.modem.pcLink)
         return "a direct PC link cannot answer calls";
-    c.plan.device = c.line.device;
     if (std::string error = ReadTransfers(c); !error.empty())
         return error;
     return ShapeForLinkMode(c);
@@ -353,7 +358,7 @@ int Main(int argc, char** argv)
             return Usage(error);
         if (global.json && ReadsToStandardOutput(c->plan.transfers))
             return Usage("--json and --read ...=- both want standard output");
-        return ToInt(answering ? RunAnswer(global, c->line, c->plan) : RunCall(global, c->line, c->plan));
+        return ToInt(answering ? RunAnswer(global, c->plan) : RunCall(global, c->plan));
     }
     demo.traffic = !noTraffic;
     return ToInt(RunDemo(global, demo));

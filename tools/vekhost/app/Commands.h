@@ -1,15 +1,17 @@
-// The subcommands of vekhost. Each runs on the calling thread, which
-// becomes the library's host thread, and returns the exit code.
+// The subcommands of vekhost. Each runs a vek::Library (or no library, for
+// ports) and returns the exit code.
 #pragma once
 
-#include "CallFlow.h"
-
 #include "vekhost/ExitCodes.h"
+#include "vekhost/TransferArgument.h"
+
+#include "vek/client.hpp"
 
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vekhost {
 
@@ -27,15 +29,21 @@ inline std::optional<std::chrono::milliseconds> TimeoutOf(const GlobalOptions& g
     return std::chrono::milliseconds(static_cast<int64_t>(global.timeoutSeconds * 1000));
 }
 
-inline SessionOptions SessionOptionsFor(const GlobalOptions& global, uint32_t chunk)
-{
-    SessionOptions options;
-    options.timeout = TimeoutOf(global);
-    options.chunk = chunk;
-    options.verbose = global.verbose;
-    options.quiet = global.quiet;
-    return options;
-}
+struct TransferSettings {
+    uint8_t readCommand = 0x52;
+    uint8_t writeCommand = 0x57;
+    uint32_t chunk = 1024;
+};
+
+struct CallPlan {
+    vek::Modem modem;
+    vek::Panel panel;
+    std::vector<TransferArgument> transfers;
+    TransferSettings transferSettings;
+    std::string dataFolder; // empty: the library's default
+    bool forceHangUp = false;
+    bool showTraffic = false;
+};
 
 struct DemoOptions {
     int port = 9;
@@ -43,14 +51,12 @@ struct DemoOptions {
     bool traffic = true;
 };
 
-struct LineOptions {
-    std::string device;     // mapped to the plan's port when set
-    std::string dataFolder; // folder of the modem database
-};
-
 ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options);
-ExitCode RunCall(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan);
-ExitCode RunAnswer(const GlobalOptions& global, const LineOptions& line, const CallPlan& plan);
+ExitCode RunCall(const GlobalOptions& global, const CallPlan& plan);
+ExitCode RunAnswer(const GlobalOptions& global, const CallPlan& plan);
 ExitCode RunPorts(bool all, bool json);
+
+// Called by the host's VEKOnlineReqProcess: the line is idle.
+void ReportIdleRequest(int what, int arg);
 
 } // namespace vekhost

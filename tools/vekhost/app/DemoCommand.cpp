@@ -1,6 +1,7 @@
 // vekhost demo: one whole call through the library to panelsim, the
 // simulated modem and panel, on a pseudo-terminal in this process.
 #include "Commands.h"
+#include "HostRun.h"
 #include "Summary.h"
 #include "TraceFile.h"
 
@@ -8,7 +9,7 @@
 #include "vekhost/HexDump.h"
 
 #include "panelsim/Simulator.h"
-#include "vek_comm2.h"
+#include "vek_host.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -48,13 +49,15 @@ panelsim::Options SimulatorOptions(const DemoOptions& options)
     return sim; // link mode 2, type 19 version 2, reads 0x52, writes 0x57
 }
 
-CallPlan DemoPlan(int port)
+CallPlan DemoPlan(int port, const std::string& device, const std::string& dataFolder)
 {
     CallPlan plan;
     plan.modem.port = port;
+    plan.modem.device = device;
     plan.modem.speed = kSpeed;
     plan.panel.phone = kNumber;
     plan.panel.secondSpeed = kSpeed;
+    plan.dataFolder = dataFolder;
     plan.transfers.push_back({TransferKind::Read, kReadAddress, kReadCount, {}, {}});
     const std::vector<uint8_t> written = WrittenBytes();
     plan.transfers.push_back({TransferKind::Write, kWriteAddress, static_cast<uint32_t>(written.size()), written, {}});
@@ -99,7 +102,6 @@ ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
 {
     Console out = Console::ForTerminal(global.json);
     TraceFile trace;
-    InstallInterruptHandler();
     TempFolder dataFolder("vekhost-data");
     panelsim::Simulator sim(SimulatorOptions(options));
     if (!sim.Start()) {
@@ -107,39 +109,29 @@ ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
         return ExitCode::Failed;
     }
     sim.WriteMemory(kReadAddress, MemoryPattern());
-    // The demo's own device, whatever the environment maps.
-    ::unsetenv(("VEK_COM" + std::to_string(options.port)).c_str());
-    VekSetPortDevice(options.port, sim.SlavePath().c_str());
-    VekSetDataFolder(dataFolder.Path().c_str());
     PrintHeader(out, sim.SlavePath(), options.port, trace);
 
-    const CallPlan plan = DemoPlan(options.port);
-    HostSession session(out, SessionOptionsFor(global, plan.transferSettings.chunk));
-    CallFlow flow(session, plan);
-    Transfers transfers(session, plan.transferSettings);
-    ExitCode code = RunCallPlan(flow, transfers, false);
-    session.Stop();
-
-    if (options.traffic)
-        PrintTraffic(out, session);
+    // The demo's own device, whatever the environment maps.
+    const CallPlan plan = DemoPlan(options.port, sim.SlavePath(), dataFolder.Path());
     SummaryFacts facts;
-    facts.callMs = flow.CallMs();
-    facts.lineSpeed = session.LineSpeed();
-    facts.transfers = transfers.Totals();
-    if (code == ExitCode::Ok) {
-        const MemoryCheck memory = CheckMemory(sim);
-        if (!memory.ok)
-            code = ExitCode::Failed;
-        facts.extra.emplace_back("panel", memory.text);
+    {
+        HostRun run(out, global);
+        facts.outcome = run.Run(plan, false);
+        if (options.traffic)
+            PrintTraffic(out, run);
+        if (facts.outcome.code == ExitCode::Ok) {
+            const MemoryCheck memory = CheckMemory(sim);
+            if (!memory.ok)
+                facts.outcome.code = ExitCode::Failed;
+            facts.extra.emplace_back("panel", memory.text);
+        }
+        PrintSummary(out, run, facts);
+        if (global.json)
+            PrintJsonSummary("demo", out, run, facts);
     }
-    facts.code = code;
-    PrintSummary(out, session, facts);
-    if (global.json)
-        PrintJsonSummary("demo", out, session, facts);
     sim.Stop();
     VekSetPortDevice(options.port, nullptr);
-    VekSetDataFolder(nullptr);
-    return code;
+    return facts.outcome.code;
 }
 
 } // namespace vekhost

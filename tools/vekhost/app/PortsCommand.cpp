@@ -3,7 +3,9 @@
 
 #include "vekhost/Console.h"
 #include "vekhost/JsonReport.h"
-#include "vekhost/PortList.h"
+#include "vekhost/PortNames.h"
+
+#include "vek/client.hpp"
 
 #include <cstdio>
 #include <filesystem>
@@ -21,7 +23,7 @@ std::vector<std::string> Environment()
     return entries;
 }
 
-std::string PortRow(const std::string& com, const std::string& device, const PortCheck& check)
+std::string PortRow(const std::string& com, const std::string& device, const vek::PortCheck& check)
 {
     std::string shown = device;
     std::error_code error;
@@ -29,7 +31,7 @@ std::string PortRow(const std::string& com, const std::string& device, const Por
         shown += " -> " + std::filesystem::canonical(device, error).string();
     char line[512];
     std::snprintf(line, sizeof line, "  %-6s %-40s %-12s %s", com.c_str(), shown.c_str(),
-                  std::string(PortStateName(check.state)).c_str(), check.detail.c_str());
+                  std::string(vek::portStateName(check.state)).c_str(), check.detail.c_str());
     return line;
 }
 
@@ -39,13 +41,13 @@ ExitCode RunPorts(bool all, bool json)
 {
     if (json) {
         std::vector<PortRecord> records;
-        for (const std::string& device : SerialDevices()) {
-            PortRecord record{device, DefaultComPort(device), CheckPort(device), FindUsbIdentity(device), false};
-            if (record.check.state != PortState::NoHardware || all)
+        for (const std::string& device : vek::serialDevices()) {
+            PortRecord record{device, DefaultComPort(device), vek::checkPort(device), FindUsbIdentity(device), false};
+            if (record.check.state != vek::PortCheck::State::NoHardware || all)
                 records.push_back(std::move(record));
         }
         for (const ComMapping& m : ComMappingsFromEnvironment(Environment()))
-            records.push_back({m.device, m.port, CheckPort(m.device), FindUsbIdentity(m.device), true});
+            records.push_back({m.device, m.port, vek::checkPort(m.device), FindUsbIdentity(m.device), true});
         const std::string text = PortsJson(records);
         std::fwrite(text.data(), 1, text.size(), stdout);
         return ExitCode::Ok;
@@ -54,9 +56,9 @@ ExitCode RunPorts(bool all, bool json)
     out.Line(out.Paint("Serial ports", Style::Bold));
     int shown = 0;
     int hidden = 0;
-    for (const std::string& device : SerialDevices()) {
-        const PortCheck check = CheckPort(device);
-        if (check.state == PortState::NoHardware && !all) {
+    for (const std::string& device : vek::serialDevices()) {
+        const vek::PortCheck check = vek::checkPort(device);
+        if (check.state == vek::PortCheck::State::NoHardware && !all) {
             ++hidden;
             continue;
         }
@@ -71,9 +73,9 @@ ExitCode RunPorts(bool all, bool json)
 
     const std::vector<ComMapping> mapped = ComMappingsFromEnvironment(Environment());
     if (!mapped.empty()) {
-        out.Line(out.Paint("Mapped by the environment (VEK_COM<n> wins over --device)", Style::Bold));
+        out.Line(out.Paint("Mapped by the environment (VEK_COM<n>; --device given to call or answer wins over it)", Style::Bold));
         for (const ComMapping& m : mapped)
-            out.Line(PortRow("COM" + std::to_string(m.port), m.device, CheckPort(m.device)));
+            out.Line(PortRow("COM" + std::to_string(m.port), m.device, vek::checkPort(m.device)));
     }
     out.Line("");
     out.Line("COMn is /dev/ttyS<n-1> unless mapped: vekhost call --port N --device /dev/ttyUSB0 ...");

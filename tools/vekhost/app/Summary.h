@@ -1,8 +1,7 @@
 // What a run ends with: the line traffic from the trace, and a summary.
 #pragma once
 
-#include "HostSession.h"
-#include "Transfers.h"
+#include "HostRun.h"
 
 #include "vekhost/Console.h"
 #include "vekhost/ExitCodes.h"
@@ -13,18 +12,15 @@
 
 namespace vekhost {
 
-void PrintTraffic(Console& out, const HostSession& session);
+void PrintTraffic(Console& out, const HostRun& run);
 
 struct SummaryFacts {
-    ExitCode code = ExitCode::Ok;
-    uint64_t callMs = 0;
-    int lineSpeed = 0;
-    TransferTotals transfers;
+    RunOutcome outcome;
     std::vector<std::pair<std::string, std::string>> extra; // label, text
 };
 
-void PrintSummary(Console& out, const HostSession& session, const SummaryFacts& facts);
+void PrintSummary(Console& out, const HostRun& run, const SummaryFacts& facts);
 // The same facts as a JSON document on stdout.
-void PrintJsonSummary(const char* command, const Console& out, const HostSession& session, const SummaryFacts& facts);
+void PrintJsonSummary(const char* command, const Console& out, const HostRun& run, const SummaryFacts& facts);
 
 } // namespace vekhost

@@ -36,6 +36,17 @@ Console::Console(std::FILE* out, std::FILE* err, bool live, bool colour)
 {
 }
 
+Console::Console(Console&& other) noexcept
+    : m_out(other.m_out), m_err(other.m_err), m_live(other.m_live), m_colour(other.m_colour)
+{
+}
+
+std::string Console::LastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
 Console Console::ForTerminal(bool logToStderr)
 {
     std::FILE* out = logToStderr ? stderr : stdout;
@@ -54,6 +65,7 @@ std::string Console::Paint(std::string_view text, Style style) const
 
 void Console::Line(std::string_view text)
 {
+    std::lock_guard lock(m_mutex);
     HideStatus();
     std::fprintf(m_out, "%.*s\n", static_cast<int>(text.size()), text.data());
     ShowStatus();
@@ -62,6 +74,7 @@ void Console::Line(std::string_view text)
 
 void Console::Error(std::string_view text)
 {
+    std::lock_guard lock(m_mutex);
     m_lastError = text;
     HideStatus();
     std::fflush(m_out);
@@ -75,6 +88,7 @@ void Console::Status(std::string_view text)
 {
     if (!m_live)
         return;
+    std::lock_guard lock(m_mutex);
     m_status = text;
     const size_t width = TerminalWidth(m_out) - 1;
     if (m_status.size() > width)
@@ -86,6 +100,7 @@ void Console::Status(std::string_view text)
 
 void Console::ClearStatus()
 {
+    std::lock_guard lock(m_mutex);
     HideStatus();
     m_status.clear();
     std::fflush(m_out);

@@ -1,6 +1,6 @@
 #include "vekhost/FrameDescription.h"
 
-#include "vekhost/Causes.h"
+#include "vek/client.hpp"
 
 #include "panelsim/Checksums.h"
 #include "panelsim/Frames.h"
@@ -152,9 +152,9 @@ std::string DescribeBytes(const TrafficContext& context, TraceKind direction, st
     if (std::string text = ModemText(bytes); !text.empty())
         return text;
     if (direction == TraceKind::Received && IdentificationBlock(bytes))
-        if (const auto ident = FindIdentification(bytes))
-            return "identification: type " + std::to_string(ident->type) + " version " +
-                   std::to_string(ident->version) + " (" + ident->format + ")";
+        if (const vek::Identification ident = vek::decodeIdentification(bytes, false); !ident.format.empty())
+            return "identification: type " + std::to_string(ident.type) + " version " +
+                   std::to_string(ident.version) + " (" + ident.format + ")";
     if (panelsim::NormalLinkMode(context.linkMode) == panelsim::kShortCodeMode)
         return ShortFrame(context, direction, bytes);
     return LongFrame(context, direction, bytes);

@@ -1,6 +1,5 @@
 #include "vekhost/JsonReport.h"
 
-#include "vekhost/Notifications.h"
 
 #include <nlohmann/json.hpp>
 
@@ -27,7 +26,7 @@ std::string CallReportJson(const CallReport& r)
 {
     json notes = json::array();
     for (const NoteRecord& n : r.notes)
-        notes.push_back({{"code", n.code}, {"name", NotificationName(n.code)}, {"ms", n.ms}});
+        notes.push_back({{"code", n.code}, {"name", vek::notificationName(n.code)}, {"ms", n.ms}});
     json saved = json::array();
     for (const SavedRecord& s : r.saved)
         saved.push_back({{"to", s.where}, {"bytes", s.bytes}, {"asked", s.asked}});
@@ -43,6 +42,10 @@ std::string CallReportJson(const CallReport& r)
     };
     if (!r.error.empty())
         document["outcome"]["error"] = r.error;
+    if (!r.cause.empty())
+        document["outcome"]["cause"] = r.cause;
+    document["outcome"]["library_code"] = r.libraryCode ? json(*r.libraryCode) : json(nullptr);
+    document["outcome"]["panel_reason"] = r.panelReason ? json(*r.panelReason) : json(nullptr);
     document["line"]["speed"] = r.lineSpeed > 0 ? json(r.lineSpeed) : json(nullptr);
     if (r.panelType && r.panelVersion)
         document["identification"] = {
@@ -78,8 +81,8 @@ std::string PortsJson(const std::vector<PortRecord>& ports)
     json list = json::array();
     for (const PortRecord& p : ports) {
         json entry = {{"device", p.device},
-                      {"state", std::string(PortStateName(p.check.state))},
-                      {"can_open", p.check.state == PortState::Free},
+                      {"state", std::string(vek::portStateName(p.check.state))},
+                      {"can_open", p.check.state == vek::PortCheck::State::Free},
                       {"reason", p.check.detail},
                       {"from_environment", p.fromEnvironment}};
         entry["com"] = p.com > 0 ? json(p.com) : json(nullptr);

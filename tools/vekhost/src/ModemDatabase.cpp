@@ -116,9 +116,9 @@ std::optional<Definition> ReadDefinition(Reader& in)
     return in.Ok() ? std::optional(d) : std::nullopt;
 }
 
-ModemSettings ToSettings(const Definition& d)
+vek::Modem ToSettings(const Definition& d)
 {
-    ModemSettings s;
+    vek::Modem s;
     s.port = d.integers[ComPort];
     s.speed = d.integers[BaudRate];
     s.init = d.strings[Init];
@@ -128,7 +128,7 @@ ModemSettings ToSettings(const Definition& d)
     s.escape = d.strings[Escape];
     // The setup record holds the stem; the library appends 0 and 1.
     const std::string& onHook = d.strings[OnHook];
-    s.hangUpStem = !onHook.empty() && onHook.back() == '0' ? onHook.substr(0, onHook.size() - 1) : d.strings[HangUp];
+    s.hangUp = !onHook.empty() && onHook.back() == '0' ? onHook.substr(0, onHook.size() - 1) : d.strings[HangUp];
     s.toneDial = d.strings[ToneDial];
     s.pulseDial = d.strings[PulseDial];
     s.answerRings = d.integers[AnswerRings];
@@ -145,7 +145,7 @@ ModemSettings ToSettings(const Definition& d)
 
 } // namespace
 
-std::variant<ModemSettings, std::string> ReadOutgoingModem(std::span<const uint8_t> file)
+std::variant<vek::Modem, std::string> ReadOutgoingModem(std::span<const uint8_t> file)
 {
     Reader in(file);
     uint32_t count = in.U16();
@@ -187,7 +187,7 @@ std::variant<ModemSettings, std::string> ReadOutgoingModem(std::span<const uint8
     return ToSettings(*definitions[static_cast<size_t>(outgoing)]);
 }
 
-std::variant<ModemSettings, std::string> LoadDataFolderModem(const std::string& folder)
+std::variant<vek::Modem, std::string> LoadDataFolderModem(const std::string& folder)
 {
     namespace fs = std::filesystem;
     std::error_code ec;

@@ -13,7 +13,7 @@ constexpr std::array kKeys{
     PanelKey{"phone", "DIGITS", "number to dial (appended to the dial prefix)"},
     PanelKey{"link-mode", "N", "framing the panel speaks, 1 to 5 (default 2)"},
     PanelKey{"type", "N", "panel type the identification must show (default 19)"},
-    PanelKey{"version", "N", "panel version the identification must show (default 2)"},
+    PanelKey{"panel-version", "N", "panel version the identification must show (default 2)"},
     PanelKey{"open-code", "HEX", "session open code, hex (default 1234)"},
     PanelKey{"id-code", "HEX", "identification code, hex (default none)"},
     PanelKey{"panel-options", "N", "16-bit panel option bits, e.g. 0x0040 (default 0)"},
@@ -72,7 +72,7 @@ std::string SetHexCode(std::string_view key, std::string_view value, std::string
 
 std::span<const PanelKey> PanelKeys() { return kKeys; }
 
-std::string ApplyPanelKey(PanelSettings& s, std::string_view key, std::string_view value)
+std::string ApplyPanelKey(vek::Panel& s, std::string_view key, std::string_view value)
 {
     value = Trim(value);
     if (key == "phone") {
@@ -83,14 +83,15 @@ std::string ApplyPanelKey(PanelSettings& s, std::string_view key, std::string_vi
         return SetInt(key, value, 1, 5, s.linkMode);
     if (key == "type")
         return SetInt(key, value, 0, 0xFFFF, s.type);
-    if (key == "version")
+    // "version" is what panel files said before --panel-version.
+    if (key == "panel-version" || key == "version")
         return SetInt(key, value, 0, 0xFFFF, s.version);
     if (key == "open-code")
         return SetHexCode(key, value, s.openCode);
     if (key == "id-code")
         return SetHexCode(key, value, s.idCode);
     if (key == "panel-options")
-        return SetInt(key, value, 0, 0xFFFF, s.panelOptions);
+        return SetInt(key, value, 0, 0xFFFF, s.options);
     if (key == "link-options")
         return SetInt(key, value, 0, 0xFF, s.linkOptions);
     if (key == "line-speed")
@@ -108,7 +109,7 @@ std::string ApplyPanelKey(PanelSettings& s, std::string_view key, std::string_vi
     return "unknown key \"" + std::string(key) + "\"";
 }
 
-std::optional<PanelFileError> ReadPanelText(std::string_view text, PanelSettings& settings)
+std::optional<PanelFileError> ReadPanelText(std::string_view text, vek::Panel& settings)
 {
     int number = 0;
     while (!text.empty()) {
@@ -140,7 +141,7 @@ std::string PanelFileHelp()
         key.resize(std::max<size_t>(key.size(), 14), ' ');
         text += "  " + key + std::string(k.help) + "\n";
     }
-    text += "Example:\n  phone = 5551234\n  link-mode = 2\n  type = 19\n  version = 2\n  open-code = 1234\n";
+    text += "Example:\n  phone = 5551234\n  link-mode = 2\n  type = 19\n  panel-version = 2\n  open-code = 1234\n";
     return text;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +142,24 @@ bool ReadsToStandardOutput(const std::vector<TransferArgument>& items)
         if (item.kind == TransferKind::Read && item.file == kStandardOutput)
             return true;
     return false;
+}
+
+std::string LoadWriteFiles(std::vector<TransferArgument>& items)
+{
+    for (TransferArgument& item : items) {
+        if (item.kind != TransferKind::Write || item.file.empty())
+            continue;
+        std::ifstream in(item.file, std::ios::binary);
+        if (!in)
+            return "--write: cannot read " + item.file;
+        item.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        item.count = static_cast<uint32_t>(item.bytes.size());
+        if (item.bytes.empty())
+            return "--write: " + item.file + " is empty";
+        if (std::string error = CheckWriteData(item); !error.empty())
+            return error + " (" + item.file + ")";
+    }
+    return {};
 }
 
 } // namespace vekhost

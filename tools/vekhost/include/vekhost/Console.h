@@ -1,8 +1,10 @@
 // Where vekhost writes: log lines, and on a terminal a status line kept at
-// the bottom and redrawn in place. Not thread-safe: the host thread only.
+// the bottom and redrawn in place. Any thread may write: the library's
+// callbacks print from a thread of their own.
 #pragma once
 
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,7 @@ enum class Style { Plain, Bold, Dim, Good, Bad };
 class Console {
 public:
     Console(std::FILE* out, std::FILE* err, bool live, bool colour);
+    Console(Console&& other) noexcept;
     // A console for stdout and stderr that is live on a terminal; with
     // logToStderr (stdout carries data) every line goes to stderr.
     static Console ForTerminal(bool logToStderr = false);
@@ -25,12 +28,13 @@ public:
     void Status(std::string_view text);
     void ClearStatus();
     // The last error shown, for a machine-readable summary.
-    const std::string& LastError() const { return m_lastError; }
+    std::string LastError() const;
 
 private:
     void HideStatus();
     void ShowStatus();
 
+    mutable std::mutex m_mutex; // guards the stream writes and everything below
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_live;

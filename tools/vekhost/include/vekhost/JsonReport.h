@@ -2,7 +2,7 @@
 // documents on standard output.
 #pragma once
 
-#include "vekhost/PortList.h"
+#include "vek/client.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -27,6 +27,9 @@ struct CallReport {
     int exitCode = 0;
     std::string meaning;
     std::string error; // the last message on stderr, empty on success
+    std::string cause; // the cause's name, empty on success
+    std::optional<int> libraryCode; // the library's notification behind the failure
+    std::optional<int> panelReason; // the panel's refusal reason
     std::vector<NoteRecord> notes;
     std::optional<int> panelType;
     std::optional<int> panelVersion;
@@ -58,7 +61,7 @@ std::optional<UsbIdentity> FindUsbIdentity(const std::string& device, const std:
 struct PortRecord {
     std::string device;
     int com = 0; // 0: no COM number by the default map
-    PortCheck check;
+    vek::PortCheck check;
     std::optional<UsbIdentity> usb;
     bool fromEnvironment = false;
 };

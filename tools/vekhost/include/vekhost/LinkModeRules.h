@@ -13,6 +13,8 @@
 namespace vekhost {
 
 constexpr uint16_t kPanelTwoByteAddress = 0x0080;
+constexpr uint8_t kDefaultReadCommand = 0x52;
+constexpr uint8_t kDefaultWriteCommand = 0x57;
 
 struct LinkModeDefaults {
     uint8_t readCommand;

@@ -3,7 +3,7 @@
 // given on the command line change it.
 #pragma once
 
-#include "vekhost/ModemSetup.h"
+#include "vek/client.hpp"
 
 #include <cstdint>
 #include <span>
@@ -13,9 +13,9 @@
 namespace vekhost {
 
 // The outgoing definition as modem settings, or an error text.
-std::variant<ModemSettings, std::string> ReadOutgoingModem(std::span<const uint8_t> file);
+std::variant<vek::Modem, std::string> ReadOutgoingModem(std::span<const uint8_t> file);
 // The database in folder: the settings, or an error naming the path (no
 // folder, no file, not a readable file, damaged).
-std::variant<ModemSettings, std::string> LoadDataFolderModem(const std::string& folder);
+std::variant<vek::Modem, std::string> LoadDataFolderModem(const std::string& folder);
 
 } // namespace vekhost

@@ -2,7 +2,7 @@
 // The same keys are the panel options of the command line.
 #pragma once
 
-#include "vekhost/PanelRecord.h"
+#include "vek/client.hpp"
 
 #include <optional>
 #include <span>
@@ -20,7 +20,7 @@ struct PanelKey {
 std::span<const PanelKey> PanelKeys();
 
 // Sets one field from its text; returns an error text, or empty.
-std::string ApplyPanelKey(PanelSettings& settings, std::string_view key, std::string_view value);
+std::string ApplyPanelKey(vek::Panel& settings, std::string_view key, std::string_view value);
 
 struct PanelFileError {
     int line;
@@ -28,7 +28,7 @@ struct PanelFileError {
 };
 
 // Applies every line of the text on top of settings.
-std::optional<PanelFileError> ReadPanelText(std::string_view text, PanelSettings& settings);
+std::optional<PanelFileError> ReadPanelText(std::string_view text, vek::Panel& settings);
 // The format, for --help.
 std::string PanelFileHelp();
 

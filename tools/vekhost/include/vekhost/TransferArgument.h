@@ -2,8 +2,6 @@
 // ADDR:HEXBYTES. The panel's memory is 64 KiB.
 #pragma once
 
-#include "vekhost/PoolRequest.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +10,8 @@
 namespace vekhost {
 
 constexpr uint32_t kPanelMemorySize = 0x10000;
+
+enum class TransferKind { Read, Write };
 
 struct TransferArgument {
     TransferKind kind = TransferKind::Read;
@@ -32,5 +32,7 @@ constexpr std::string_view kStandardOutput = "-";
 // without creating it yet; an error text naming the file, or empty.
 std::string CheckReadTargets(const std::vector<TransferArgument>& items);
 bool ReadsToStandardOutput(const std::vector<TransferArgument>& items);
+// Loads the data of writes given as files; returns an error text or empty.
+std::string LoadWriteFiles(std::vector<TransferArgument>& items);
 
 } // namespace vekhost
