@@ -109,7 +109,7 @@ Explained ExplainRefusal(const FailureFacts& f, int reason)
 Explained ExplainLoss(const FailureFacts& f, const std::vector<PanelReply>& replies)
 {
     const std::span<const uint8_t> rx(f.received);
-    if (HasNoCarrierLine(rx))
+    if (f.noCarrier || HasNoCarrierLine(rx))
         return Make(Cause::LineDropped, "the line dropped: the modem said NO CARRIER");
     if (f.deviceGone)
         return Make(Cause::DeviceGone, "the serial device went away");

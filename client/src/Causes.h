@@ -48,6 +48,7 @@ struct FailureFacts {
     int tries = 0;                 // frames sent during the stage
     bool connected = false;        // the modem reported CONNECT
     bool deviceGone = false;       // the device cannot be found or opened any more
+    bool noCarrier = false;        // the modem said NO CARRIER since the call connected
 };
 
 struct Explained {

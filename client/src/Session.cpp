@@ -214,7 +214,8 @@ void Session::StartCall(bool answer)
 {
     const Modem modem = m_modem.value_or(Modem{});
     m_answering = answer;
-    m_online = m_sessionOpen = m_lastTimedOut = m_idleHangUp = false;
+    m_online = m_sessionOpen = m_lastTimedOut = m_idleHangUp = m_noCarrier = false;
+    m_receivedTail.clear();
     m_retries = 0;
     m_device = DeviceForPort(modem.port, modem.device);
     // Another program holds the port by the old convention: leave it be.
@@ -597,6 +598,16 @@ void Session::OnTrace(const TraceEntry& entry)
         }
         ++m_stageTries;
     }
+    // The modem's NO CARRIER counts where a modem is in the path, once the
+    // call is up, as a whole line; it may come with the last good reply.
+    if (entry.kind == TraceEntry::Kind::Received && m_online && !m_modem.value_or(Modem{}).pcLink) {
+        m_receivedTail.insert(m_receivedTail.end(), entry.bytes.begin(), entry.bytes.end());
+        if (HasNoCarrierLine(m_receivedTail))
+            m_noCarrier = true;
+        constexpr size_t kTail = 16;
+        if (m_receivedTail.size() > kTail)
+            m_receivedTail.erase(m_receivedTail.begin(), m_receivedTail.end() - kTail);
+    }
     if (entry.kind == TraceEntry::Kind::Received && (m_counting || m_stage == CallStage::Dial) &&
         m_stageReceived.size() < kMaxStageBytes)
         m_stageReceived.insert(m_stageReceived.end(), entry.bytes.begin(), entry.bytes.end());
@@ -616,6 +627,7 @@ FailureFacts Session::Facts(int code) const
     facts.tries = m_stageTries;
     facts.connected = m_online;
     facts.deviceGone = (code == VEK_NOTIFY_LINK_LOST) && DeviceGone(m_device);
+    facts.noCarrier = m_noCarrier;
     return facts;
 }
 

@@ -135,6 +135,8 @@ private:
     bool m_lastTimedOut = false;
     bool m_idleHangUp = false;
     bool m_givenUp = false; // cancelled while the call was being ended
+    bool m_noCarrier = false; // the modem said NO CARRIER since the call connected
+    Bytes m_receivedTail;     // the last bytes received, for a line split over two reads
     int m_retries = 0;
 
     // What the line showed since the stage began, for the words of a failure.
