@@ -15,6 +15,34 @@ install(TARGETS vek_comm2 EXPORT vek_comm2Targets
 install(FILES ${PROJECT_SOURCE_DIR}/include/vek_comm2.h ${PROJECT_SOURCE_DIR}/include/vek_host.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 
+# vek_client: its own target in the same package (vek_comm2::vek_client),
+# its own pkg-config file, and the Python package in <prefix>/python.
+if(TARGET vek_client)
+  add_library(vek_comm2::vek_client ALIAS vek_client)
+  install(TARGETS vek_client EXPORT vek_comm2Targets
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set_target_properties(vek_client PROPERTIES INSTALL_RPATH "${CMAKE_INSTALL_LIBDIR}")
+  else()
+    set_target_properties(vek_client PROPERTIES INSTALL_RPATH "$ORIGIN")
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/client/include/vek_client.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+          COMPONENT development)
+  install(FILES ${PROJECT_SOURCE_DIR}/client/include/vek/client.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vek
+          COMPONENT development)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/client/python/vek DESTINATION python COMPONENT runtime
+          PATTERN "__pycache__" EXCLUDE)
+  # Where the package finds the library, relative to python/vek.
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(VEK_PY_LIBRARY "${CMAKE_INSTALL_LIBDIR}/libvek_client.so.${PROJECT_VERSION_MAJOR}")
+  else()
+    set(VEK_PY_LIBRARY "../../${CMAKE_INSTALL_LIBDIR}/libvek_client.so.${PROJECT_VERSION_MAJOR}")
+  endif()
+  file(WRITE ${PROJECT_BINARY_DIR}/vek_paths.py
+       "# Written by cmake --install: where libvek_client is, from this folder.\nLIBRARY = \"${VEK_PY_LIBRARY}\"\n")
+  install(FILES ${PROJECT_BINARY_DIR}/vek_paths.py DESTINATION python/vek RENAME _paths.py COMPONENT runtime)
+endif()
+
 install(EXPORT vek_comm2Targets NAMESPACE vek_comm2:: DESTINATION ${VEK_CMAKE_DIR} COMPONENT development)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/vek_comm2Config.cmake.in
                               ${PROJECT_BINARY_DIR}/vek_comm2Config.cmake
@@ -45,6 +73,10 @@ if(NOT IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/vek_comm2.pc.in ${PROJECT_BINARY_DIR}/vek_comm2.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/vek_comm2.pc DESTINATION ${VEK_PC_DIR} COMPONENT development)
+if(TARGET vek_client)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/vek_client.pc.in ${PROJECT_BINARY_DIR}/vek_client.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/vek_client.pc DESTINATION ${VEK_PC_DIR} COMPONENT development)
+endif()
 
 # Tools, where they were built. vekhost loads the shared library and finds the
 # installed copy next to it; the others link the static archive.

@@ -4,6 +4,12 @@
 
 #include <cstdio>
 
+static void Print(const vek::Bytes& bytes)
+{
+    for (size_t i = 0; i < bytes.size(); ++i)
+        std::printf("%02X%s", bytes[i], i + 1 < bytes.size() ? " " : "\n");
+}
+
 int main(int argc, char** argv)
 {
     if (argc < 2) {
@@ -15,13 +21,9 @@ int main(int argc, char** argv)
         lib.setModem({.device = argv[1]});
         vek::Call call = lib.dial({.phone = argc > 2 ? argv[2] : "5551234"});
         std::printf("panel type %d version %d\n", call.identification().type, call.identification().version);
-        for (uint8_t b : call.read(0x0100, 16))
-            std::printf("%02X ", b);
-        std::printf("\n");
+        Print(call.read(0x0100, 16));
         call.write(0x0200, vek::Bytes{0xDE, 0xAD, 0xBE, 0xEF});
-        for (uint8_t b : call.read(0x0200, 4))
-            std::printf("%02X ", b);
-        std::printf("\n");
+        Print(call.read(0x0200, 4));
         call.hangUp();
     } catch (const vek::Error& e) {
         std::fprintf(stderr, "failed: %s\n", e.what());

@@ -90,7 +90,7 @@ TEST(ClientCausesTest, FailuresNamedWithWhatWasSeen)
         Bytes received;
         const char* text;
         Cause cause;
-        std::optional<int> reason;
+        std::optional<int> reason{};
         int tries = 0;
         bool gone = false;
     };
@@ -138,8 +138,9 @@ TEST(ClientCausesTest, FailuresNamedWithWhatWasSeen)
         EXPECT_EQ(e.cause, c.cause) << c.code << ": " << e.text;
         EXPECT_EQ(e.reason, c.reason) << c.code << ": " << e.text;
         // Words and what to try come together.
-        if (c.cause != Cause::None && c.cause != Cause::ModemFailed)
+        if (c.cause != Cause::None && c.cause != Cause::ModemFailed) {
             EXPECT_FALSE(e.hint.empty()) << e.text;
+        }
     }
 }
 

@@ -79,10 +79,11 @@ TEST(ToolVekhostFailuresE2ETest, EachCauseHasItsWordsItsHintAndItsExitCode)
         const nlohmann::json doc = nlohmann::json::parse(run.out);
         EXPECT_EQ(doc["outcome"]["exit"], c.exitCode) << c.name;
         EXPECT_EQ(doc["outcome"]["library_code"], c.libraryCode) << c.name;
-        if (c.panelReason < 0)
+        if (c.panelReason < 0) {
             EXPECT_TRUE(doc["outcome"]["panel_reason"].is_null()) << c.name;
-        else
+        } else {
             EXPECT_EQ(doc["outcome"]["panel_reason"], c.panelReason) << c.name;
+        }
         // The line is put back on hook whatever ended the call.
         EXPECT_NE(run.err.find("  9  modem ready"), std::string::npos) << c.name << "\n" << run.err;
     }

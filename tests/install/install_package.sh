@@ -25,6 +25,7 @@ quiet "$cmake" --install "$build" --prefix "$staged"
 mv "$staged" "$prefix"
 
 for f in "$lib/libvek_comm2.so.$version" include/vek_comm2.h include/vek_host.h \
+         "$lib/libvek_client.so.$version" include/vek_client.h include/vek/client.hpp python/vek/__init__.py \
          "$lib/cmake/vek_comm2/vek_comm2Config.cmake" "$lib/cmake/vek_comm2/vek_comm2ConfigVersion.cmake" \
          "$lib/cmake/vek_comm2/vek_comm2Targets.cmake" "$lib/pkgconfig/vek_comm2.pc"; do
     case $f in /*) ;; *) f=$prefix/$f ;; esac
@@ -48,6 +49,10 @@ grep -qxF "vek_comm2_DIR:PATH=$lib/cmake/vek_comm2" "$work/consumer/CMakeCache.t
     || fail "find_package did not use the installed package"
 quiet "$cmake" --build "$work/consumer"
 quiet "$work/consumer/host"
+# The client example without a device: it loads and says how to use it.
+status=0
+"$work/consumer/client_host" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "client_host (CMake) exited $status, not 2"
 
 PKG_CONFIG_PATH=$lib/pkgconfig
 export PKG_CONFIG_PATH
@@ -58,6 +63,20 @@ flags=$(pkg-config --cflags --libs vek_comm2) || fail "pkg-config --cflags --lib
 # shellcheck disable=SC2086 # the flags are words
 quiet "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror "$src/tests/install/host.c" $flags -o "$work/host_pc"
 quiet "$work/host_pc"
+[ -f "$lib/pkgconfig/vek_client.pc" ] || fail "not installed: vek_client.pc"
+flags=$(pkg-config --cflags --libs vek_client) || fail "pkg-config vek_client failed"
+# shellcheck disable=SC2086 # the flags are words
+quiet "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror "$src/examples/read_write.c" $flags -o "$work/client_pc"
+status=0
+"$work/client_pc" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "client_pc (pkg-config) exited $status, not 2"
+# The Python package finds the installed library by itself.
+python=$(command -v /usr/bin/python3 || command -v python3 || true)
+if [ -n "$python" ]; then
+    env -u LD_LIBRARY_PATH PYTHONPATH="$prefix/python" PYTHONDONTWRITEBYTECODE=1 "$python" -c \
+        'import vek; lib = vek.Library(); lib.close()' >"$work/python.log" 2>&1 \
+        || { cat "$work/python.log" >&2; fail "the installed Python package does not load"; }
+fi
 
 for tool in "$@"; do
     [ -x "$prefix/$bindir/$tool" ] || fail "tool not installed: $tool"

@@ -54,13 +54,13 @@ struct Modem {
     // The device of that port. Empty: VEK_COM<port> from the environment,
     // else /dev/ttyS<port-1>. Given, it wins over VEK_COM<port> (which the
     // client then removes from the environment).
-    std::string device;
+    std::string device{};
     int speed = 9600; // bit/s
     // E0: a CONNECT behind the echo of the dial line is not recognised.
     // S12=10: a 200 ms escape guard time keeps the hang-up quick.
     std::string init = "ATE0S12=10";
-    std::string init2;
-    std::string init3;
+    std::string init2{};
+    std::string init3{};
     std::string reset = "ATZ";
     std::string escape = "+++";
     std::string hangUp = "ATH"; // 0 and 1 are appended
@@ -78,12 +78,12 @@ struct Modem {
 
 // The panel to call, turned into the 13264-byte panel record.
 struct Panel {
-    std::string phone; // up to 87 characters; not needed on a direct link
+    std::string phone{}; // up to 87 characters; not needed on a direct link
     int linkMode = 2;  // 1 to 5
     int type = 19;     // the identification must show this type and version
     int version = 2;
     std::string openCode = "1234"; // hexadecimal (three bytes with option 0x0040)
-    std::string idCode;            // hexadecimal
+    std::string idCode{};          // hexadecimal
     // 0x0040 three-byte open code, 0x0080 two-byte addresses in link mode 3.
     uint16_t options = 0;
     uint8_t linkOptions = 0;
@@ -219,15 +219,15 @@ struct TraceEntry {
 struct LibraryOptions {
     // Folder of the modem database Trv3.mdm; empty: the library's default
     // (the executable's folder).
-    std::string dataFolder;
-    std::function<void(const Notification&)> onEvent;
-    std::function<void(const TraceEntry&)> onTrace;
+    std::string dataFolder{};
+    std::function<void(const Notification&)> onEvent{};
+    std::function<void(const TraceEntry&)> onTrace{};
     // The longest wait for a hang-up the client starts itself (after a
     // failure, on destruction); default 60 s.
-    std::optional<Milliseconds> hangUpTimeout;
+    std::optional<Milliseconds> hangUpTimeout{};
     // Folder of UUCP lock files (LCK..ttyS0); empty: VEK_LOCK_DIR from the
     // environment, else /var/lock.
-    std::string lockFolder;
+    std::string lockFolder{};
 };
 
 struct CallOptions {
@@ -235,19 +235,19 @@ struct CallOptions {
     // request of a transfer, the hang-up. Default: as long as the library
     // may take to give its own verdict. Waiting for a panel to call in has
     // no bound of its own.
-    std::optional<Milliseconds> timeout;
+    std::optional<Milliseconds> timeout{};
 };
 
 struct TransferOptions {
-    std::optional<Milliseconds> timeout; // each request; default: the call's
+    std::optional<Milliseconds> timeout{}; // each request; default: the call's
     // The largest request; 0: the largest the link mode carries (mode 1:
     // 250, mode 3: 255, others 1024). Each request costs a pause of its
     // own, so fewer, larger requests are faster.
     uint32_t chunk = 0;
     // The command byte; default: 0x52 read, 0x57 write (mode 3: 1 and 2).
-    std::optional<uint8_t> command;
+    std::optional<uint8_t> command{};
     // After each request: bytes done, bytes in all.
-    std::function<void(uint32_t done, uint32_t total)> progress;
+    std::function<void(uint32_t done, uint32_t total)> progress{};
 };
 
 class Call;

@@ -223,8 +223,9 @@ TEST(VekhostPortListTest, UucpLockFilesOfLiveProcessesAreHonoured)
         }
         const vek::PortCheck check = vek::checkPort(path, folder);
         EXPECT_EQ(check.state == vek::PortCheck::State::Busy, c.busy) << c.content << check.detail;
-        if (c.busy)
+        if (c.busy) {
             EXPECT_EQ(check.detail, "locked by process " + std::to_string(parent) + " (" + file + ")");
+        }
     }
     // Binary form: four bytes of the process number.
     const int32_t binary = static_cast<int32_t>(parent);
