@@ -169,7 +169,7 @@ void Session::Dial(const Panel& panel, const CallOptions& options, CallDone done
     if (!modem.pcLink && panel.phone.empty())
         return done(Misuse(Cause::InvalidArgument, "panel: no number to dial (or a direct-link modem)"), nullptr);
     if (m_phase == Phase::Ending) {
-        m_afterIdle.push_back([this, panel, options, done] { Dial(panel, options, done); });
+        m_afterIdle.push_back({[this, panel, options, done] { Dial(panel, options, done); }, done});
         return;
     }
     if (m_phase != Phase::Idle)
@@ -192,7 +192,7 @@ void Session::Answer(const Panel& panel, const CallOptions& options, CallDone do
     if (m_modem.value_or(Modem{}).pcLink)
         return done(Misuse(Cause::InvalidArgument, "a direct PC link cannot answer calls"), nullptr);
     if (m_phase == Phase::Ending) {
-        m_afterIdle.push_back([this, panel, options, done] { Answer(panel, options, done); });
+        m_afterIdle.push_back({[this, panel, options, done] { Answer(panel, options, done); }, done});
         return;
     }
     if (m_phase != Phase::Idle)
@@ -422,11 +422,11 @@ void Session::FinishEnding(std::exception_ptr waitersError)
         done(waitersError);
     for (IdleWaiter& waiter : std::exchange(m_idleWaiters, {}))
         waiter.done(waitersError == nullptr);
-    for (auto& start : std::exchange(m_afterIdle, {}))
+    for (Deferred& deferred : std::exchange(m_afterIdle, {}))
         if (m_phase == Phase::Idle)
-            start();
+            deferred.start();
         else
-            m_afterIdle.push_back(std::move(start));
+            m_afterIdle.push_back(std::move(deferred));
 }
 
 void Session::HangUp(const std::shared_ptr<CallState>& call, bool force, Done done)
@@ -472,8 +472,13 @@ void Session::Cancel()
         done(Failure(Cause::Cancelled, "interrupted while waiting for the hang-up: the line may still be up"));
     for (IdleWaiter& waiter : std::exchange(m_idleWaiters, {}))
         waiter.done(false);
-    for (auto& start : std::exchange(m_afterIdle, {}))
-        (void)start; // the calls that waited for the line are given up with it
+    FailDeferred(Cause::Cancelled, "interrupted while waiting for the last call to end");
+}
+
+void Session::FailDeferred(Cause cause, const std::string& text)
+{
+    for (Deferred& deferred : std::exchange(m_afterIdle, {}))
+        deferred.done(Failure(cause, text), nullptr);
 }
 
 void Session::BeginStop()
@@ -506,7 +511,7 @@ void Session::BeginStop()
         done(Failure(Cause::Stopped, why + " while waiting for the hang-up"));
     for (IdleWaiter& waiter : std::exchange(m_idleWaiters, {}))
         waiter.done(false);
-    m_afterIdle.clear();
+    FailDeferred(Cause::Stopped, why + " while waiting for the last call to end");
 }
 
 bool Session::Quiet() const

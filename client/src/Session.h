@@ -125,7 +125,14 @@ private:
     std::shared_ptr<CallState> m_call;
     CallDone m_setupDone;
     SetupWait m_wait;
-    std::vector<std::function<void()>> m_afterIdle; // calls waiting for the last one to end
+    // Calls asked for while the last one was still being ended: each starts
+    // once the line is on hook, or fails with the wait.
+    struct Deferred {
+        std::function<void()> start;
+        CallDone done;
+    };
+    std::vector<Deferred> m_afterIdle;
+    void FailDeferred(Cause cause, const std::string& text);
     std::shared_ptr<std::vector<uint8_t>> m_record;
     std::shared_ptr<std::vector<uint8_t>> m_previousRecord;
     LockFile m_lock;

@@ -129,6 +129,61 @@ TEST(ClientCallTest, WholeCallsReadAndWriteAnySize)
     }
 }
 
+// An answered call: the panel rings in, identifies itself, and the session
+// opens with the panel's codes.
+TEST(ClientCallTest, AnAnsweredCallOpensWithTheIncomingIdentification)
+{
+    panelsim::Options sim = QuickPanel();
+    sim.modem.ringIntervalMs = 200;
+    std::promise<void> ready;
+    std::atomic<bool> once{false};
+    vek::LibraryOptions options;
+    options.onEvent = [&](const vek::Notification& n) {
+        if (n.code == 9 && !once.exchange(true))
+            ready.set_value(); // the modem is set up to answer: a ring may come
+    };
+    Line line(sim, options);
+    ASSERT_TRUE(line.started);
+    line.library->setModem(line.Modem());
+    std::future<vek::Call> answered = line.library->answerAsync(PanelFor(2), {.timeout = 60s});
+    ASSERT_EQ(ready.get_future().wait_for(30s), std::future_status::ready);
+    // The worker must be waiting for the RING: one read in a piece with the
+    // auto-answer's OK would be neither.
+    std::this_thread::sleep_for(500ms);
+    line.sim.Ring(3);
+    vek::Call call = answered.get();
+    EXPECT_TRUE(call.identification().incoming);
+    EXPECT_EQ(call.identification().type, 19);
+    EXPECT_EQ(call.identification().version, 2);
+    EXPECT_EQ(call.read(0x0100, 8), line.sim.ReadMemory(0x0100, 8));
+    call.hangUp();
+}
+
+// A hang-up while a transfer is queued: what was in the library ends with
+// its outcome, what was not yet sent fails with the hang-up.
+TEST(ClientCallTest, AHangUpEndsTheTransfersNotYetSent)
+{
+    Line line(QuickPanel());
+    ASSERT_TRUE(line.started);
+    line.library->setModem(line.Modem());
+    vek::Call call = line.library->dial(PanelFor(2));
+    vek::TransferOptions small;
+    small.chunk = 8;
+    std::future<Bytes> long_read = call.readAsync(0, 800, small);
+    std::future<Bytes> queued = call.readAsync(0x1000, 4);
+    call.hangUp();
+    EXPECT_FALSE(call.isOpen());
+    for (std::future<Bytes>* f : {&long_read, &queued}) {
+        try {
+            f->get();
+            ADD_FAILURE() << "a transfer outlived the hang-up";
+        } catch (const vek::CallError& e) {
+            EXPECT_EQ(e.cause(), Cause::CallEnded) << e.what();
+        }
+    }
+    EXPECT_TRUE(line.library->waitIdle(0ms)); // the hang-up has finished
+}
+
 TEST(ClientCallTest, EveryNotificationReachesTheEventCallbackByNameInOrder)
 {
     std::mutex mutex;

@@ -2,6 +2,7 @@
 // simulated modem and panel, on a pseudo-terminal in this process.
 #include "Commands.h"
 #include "HostRun.h"
+#include "Interrupts.h"
 #include "Summary.h"
 #include "TraceFile.h"
 
@@ -100,6 +101,8 @@ MemoryCheck CheckMemory(const panelsim::Simulator& sim)
 
 ExitCode RunDemo(const GlobalOptions& global, const DemoOptions& options)
 {
+    // Before the simulator's thread starts: it must not take a Ctrl-C.
+    BlockInterrupts();
     Console out = Console::ForTerminal(global.json);
     TraceFile trace;
     TempFolder dataFolder("vekhost-data");

@@ -24,10 +24,15 @@ sigset_t WatchedSignals()
 
 } // namespace
 
-Interrupts::Interrupts()
+void BlockInterrupts()
 {
     const sigset_t set = WatchedSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+Interrupts::Interrupts()
+{
+    BlockInterrupts();
     m_watcher = std::thread([this] { Watch(); });
 }
 

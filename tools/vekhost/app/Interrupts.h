@@ -14,6 +14,11 @@
 
 namespace vekhost {
 
+// Blocks the signals in the calling thread and in every thread it starts from
+// now on: call it before any thread starts, so that the watcher alone takes
+// them.
+void BlockInterrupts();
+
 class Interrupts {
 public:
     // Blocks the signals in the calling thread (and so in every thread it
