@@ -91,7 +91,7 @@ TEST(ClientCallTest, WholeCallsReadAndWriteAnySize)
         uint32_t address;
         uint32_t size;
     };
-    const Case cases[] = {{2, false, 0x0100, 1100}, {3, false, 0x00F0, 260}, {1, true, 0x0200, 260}};
+    const Case cases[] = {{2, false, 0x0100, 1100}, {3, false, 0x00FC, 8}, {1, true, 0x0200, 260}};
     for (const Case& c : cases) {
         Line line(QuickPanel(c.linkMode, c.pcLink));
         ASSERT_TRUE(line.started) << line.sim.Error();
