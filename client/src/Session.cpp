@@ -546,14 +546,14 @@ void Session::OnNotification(int code, const Bytes& block)
             if (!m_ops.empty())
                 what = m_ops.front()->WaitingFor();
             const std::exception_ptr error = ExplainCode(code, what);
-            CallIsDown(error);
+            StartEnding(m_hangUpBound);
             m_inFlight.clear();
-            return StartEnding(m_hangUpBound);
+            return CallIsDown(error);
         }
         if (code == VEK_NOTIFY_ON_HOOK) {
-            CallIsDown(m_idleHangUp ? Failure(Cause::IdleHangUp, "the line was idle too long: the call was hung up")
-                                    : Failure(Cause::CallEnded, "the call ended: the line went on hook"));
-            return StartEnding(m_hangUpBound);
+            StartEnding(m_hangUpBound);
+            return CallIsDown(m_idleHangUp ? Failure(Cause::IdleHangUp, "the line was idle too long: the call was hung up")
+                                           : Failure(Cause::CallEnded, "the call ended: the line went on hook"));
         }
         return;
     case Phase::Ending:
@@ -845,13 +845,17 @@ void Session::Complete(const std::shared_ptr<TransferOp>& op, std::exception_ptr
         std::exchange(op->readDone, nullptr)(error, error ? Bytes{} : std::move(op->data));
     else if (op->writeDone)
         std::exchange(op->writeDone, nullptr)(error);
-    Pump();
+    if (!m_holdPump)
+        Pump();
 }
 
 void Session::FailAllOps(std::exception_ptr error)
 {
+    // Each with the cause that ended the call, not with the next one's.
+    m_holdPump = true;
     for (const auto& op : std::vector(m_ops.begin(), m_ops.end()))
         Complete(op, OpError(*op, AsCallError(error)));
+    m_holdPump = false;
 }
 
 void Session::CancelOps(bool atOnce, Cause cause, const std::string& how)
@@ -859,6 +863,8 @@ void Session::CancelOps(bool atOnce, Cause cause, const std::string& how)
     VekLineFigures figures{};
     VekGetLineFigures(&figures);
     const int speed = figures.lineSpeed > 0 ? figures.lineSpeed : m_modem.value_or(Modem{}).speed;
+    // A cancelled transfer must not let the next one start.
+    m_holdPump = true;
     for (const auto& op : std::vector(m_ops.begin(), m_ops.end())) {
         const std::string text = how + " while waiting for " + op->WaitingFor();
         if (!op->inFlight || atOnce || op->cancelled) {
@@ -875,6 +881,7 @@ void Session::CancelOps(bool atOnce, Cause cause, const std::string& how)
         const auto grace = Clock::now() + onLine + kCancelMargin;
         op->deadline = op->deadline ? std::min(*op->deadline, grace) : grace;
     }
+    m_holdPump = false;
 }
 
 LineStatus Session::Status() const

@@ -143,6 +143,7 @@ private:
     bool m_idleHangUp = false;
     bool m_givenUp = false; // cancelled while the call was being ended
     bool m_noCarrier = false; // the modem said NO CARRIER since the call connected
+    bool m_holdPump = false;  // every transfer is being failed: none may start
     Bytes m_receivedTail;     // the last bytes received, for a line split over two reads
     int m_retries = 0;
 

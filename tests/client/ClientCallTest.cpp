@@ -216,38 +216,48 @@ TEST(ClientCallTest, EveryNotificationReachesTheEventCallbackByNameInOrder)
 // at once, with the cause, and the bytes read so far.
 TEST(ClientCallTest, ALostLineFailsEveryWaitingOperationAtOnce)
 {
-    Line line(QuickPanel());
-    ASSERT_TRUE(line.started);
-    line.library->setModem(line.Modem());
-    vek::Call call = line.library->dial(PanelFor(2));
-    vek::TransferOptions small;
-    small.chunk = 16;
-    std::future<Bytes> first = call.readAsync(0, 4096, small);
-    std::future<void> second = call.writeAsync(0x1000, Bytes(64, 7));
-    std::this_thread::sleep_for(300ms);
-    const auto dropped = std::chrono::steady_clock::now();
-    line.sim.DropLine();
-    for (std::future<void>* f : {&second}) {
+    struct Case {
+        const char* name;
+        void (*lose)(panelsim::Simulator&);
+        Cause cause;
+    };
+    const Case cases[] = {
+        {"the modem's NO CARRIER", [](panelsim::Simulator& sim) { sim.DropLine(); }, Cause::LineDropped},
+        {"the device closed", [](panelsim::Simulator& sim) { sim.Stop(); }, Cause::DeviceGone},
+    };
+    for (const Case& c : cases) {
+        Line line(QuickPanel());
+        ASSERT_TRUE(line.started);
+        line.library->setModem(line.Modem());
+        vek::Call call = line.library->dial(PanelFor(2));
+        vek::TransferOptions small;
+        small.chunk = 16;
+        std::future<Bytes> first = call.readAsync(0, 4096, small);
+        std::future<void> second = call.writeAsync(0x1000, Bytes(64, 7));
+        std::this_thread::sleep_for(300ms);
+        const Bytes before = line.sim.ReadMemory(0, 4096);
+        const auto lost = std::chrono::steady_clock::now();
+        c.lose(line.sim);
         try {
-            f->get();
-            ADD_FAILURE() << "the write went through a dropped line";
+            second.get();
+            ADD_FAILURE() << c.name << ": the write went through a lost line";
         } catch (const vek::CallError& e) {
-            EXPECT_EQ(e.cause(), Cause::LineDropped) << e.what();
-            EXPECT_EQ(e.code(), 27);
+            EXPECT_EQ(e.cause(), c.cause) << c.name << ": " << e.what();
+            EXPECT_EQ(e.code(), 27) << c.name;
         }
+        try {
+            first.get();
+            ADD_FAILURE() << c.name << ": the read went through a lost line";
+        } catch (const vek::TransferError& e) {
+            EXPECT_EQ(e.cause(), c.cause) << c.name << ": " << e.what();
+            EXPECT_GT(e.data().size(), 0u) << c.name; // what came before the loss
+            EXPECT_EQ(e.data(), Bytes(before.begin(), before.begin() + static_cast<ptrdiff_t>(e.data().size())));
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - lost, 5s) << c.name;
+        EXPECT_FALSE(call.isOpen());
+        EXPECT_TRUE(line.library->waitIdle(30s)) << c.name; // the library puts the line back on hook
+        EXPECT_THROW(call.read(0, 4), vek::UsageError);
     }
-    try {
-        first.get();
-        ADD_FAILURE() << "the read went through a dropped line";
-    } catch (const vek::TransferError& e) {
-        EXPECT_EQ(e.cause(), Cause::LineDropped) << e.what();
-        EXPECT_GT(e.data().size(), 0u); // what came before the drop
-        EXPECT_EQ(e.data(), line.sim.ReadMemory(0, e.data().size()));
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - dropped, 5s);
-    EXPECT_FALSE(call.isOpen());
-    EXPECT_TRUE(line.library->waitIdle(30s)); // the library puts the line back on hook
-    EXPECT_THROW(call.read(0, 4), vek::UsageError);
 }
 
 // A cancel stops the transfer but keeps the bytes of the request already
