@@ -1,4 +1,5 @@
 #include "Core.h"
+#include "Outcome.h"
 
 #include <future>
 
@@ -6,10 +7,86 @@ namespace vek {
 namespace {
 
 using internal::Core;
+using internal::ErrorInfo;
+using internal::Outcome;
 using internal::Session;
 
-std::exception_ptr StoppedError() { return std::make_exception_ptr(UsageError(Cause::Stopped, "the library has stopped")); }
-std::exception_ptr MovedError() { return std::make_exception_ptr(UsageError(Cause::WrongState, "this Call was moved from")); }
+ErrorInfo StoppedInfo() { return {ErrorInfo::Kind::Usage, Cause::Stopped, "the library has stopped", 0, {}, {}, {}, 0}; }
+ErrorInfo MovedInfo() { return {ErrorInfo::Kind::Usage, Cause::WrongState, "this Call was moved from", 0, {}, {}, {}, 0}; }
+
+template <typename T> std::future<Outcome<T>> Ready(ErrorInfo error)
+{
+    std::promise<Outcome<T>> promise;
+    Outcome<T> outcome;
+    outcome.error = std::move(error);
+    promise.set_value(std::move(outcome));
+    return promise.get_future();
+}
+
+std::optional<ErrorInfo> InfoOf(const std::exception_ptr& error)
+{
+    if (!error)
+        return std::nullopt;
+    return ErrorInfo::From(error);
+}
+
+std::future<Outcome<Bytes>> StartRead(const std::shared_ptr<Core>& core,
+                                      const std::shared_ptr<internal::CallState>& state, uint32_t address,
+                                      uint32_t count, const TransferOptions& options)
+{
+    if (!state)
+        return Ready<Bytes>(MovedInfo());
+    auto promise = std::make_shared<std::promise<Outcome<Bytes>>>();
+    std::future<Outcome<Bytes>> result = promise->get_future();
+    Core* raw = core.get();
+    const bool posted = core->Post([raw, state, address, count, options, promise](Session& session) {
+        session.Read(state, address, count, options, [raw, promise](std::exception_ptr error, Bytes data) {
+            raw->Deliver([promise, info = InfoOf(error), data = std::move(data)]() mutable {
+                Outcome<Bytes> outcome;
+                outcome.error = std::move(info);
+                if (!outcome.error)
+                    outcome.value = std::move(data);
+                promise->set_value(std::move(outcome));
+            });
+        });
+    });
+    return posted ? std::move(result) : Ready<Bytes>(StoppedInfo());
+}
+
+std::future<Outcome<void>> StartWrite(const std::shared_ptr<Core>& core,
+                                      const std::shared_ptr<internal::CallState>& state, uint32_t address,
+                                      Bytes bytes, const TransferOptions& options)
+{
+    if (!state)
+        return Ready<void>(MovedInfo());
+    auto promise = std::make_shared<std::promise<Outcome<void>>>();
+    std::future<Outcome<void>> result = promise->get_future();
+    Core* raw = core.get();
+    const bool posted =
+        core->Post([raw, state, address, bytes = std::move(bytes), options, promise](Session& session) {
+            session.Write(state, address, bytes, options, [raw, promise](std::exception_ptr error) {
+                raw->Deliver([promise, info = InfoOf(error)] { promise->set_value(Outcome<void>{info}); });
+            });
+        });
+    return posted ? std::move(result) : Ready<void>(StoppedInfo());
+}
+
+std::future<Outcome<void>> StartHangUp(const std::shared_ptr<Core>& core,
+                                       const std::shared_ptr<internal::CallState>& state, bool force)
+{
+    if (!state)
+        return Ready<void>(MovedInfo());
+    auto promise = std::make_shared<std::promise<Outcome<void>>>();
+    std::future<Outcome<void>> result = promise->get_future();
+    Core* raw = core.get();
+    if (!core->Post([raw, state, force, promise](Session& session) {
+            session.HangUp(state, force, [raw, promise](std::exception_ptr error) {
+                raw->Deliver([promise, info = InfoOf(error)] { promise->set_value(Outcome<void>{info}); });
+            });
+        }))
+        return Ready<void>({}); // stopped: the stop hung up
+    return result;
+}
 
 } // namespace
 
@@ -55,16 +132,20 @@ void Call::readAsync(uint32_t address, uint32_t count, TransferOptions options, 
     if (!done)
         throw UsageError(Cause::InvalidArgument, "the completion callback is empty");
     if (!m_state)
-        std::rethrow_exception(MovedError());
+        MovedInfo().Throw();
     std::shared_ptr<Core> core = m_core;
     auto callback = std::make_shared<ReadCallback>(std::move(done));
-    const bool posted = m_core->Post([core, state = m_state, address, count, options, callback](Session& session) {
-        session.Read(state, address, count, options, [core, callback](std::exception_ptr error, Bytes data) {
-            core->Deliver([callback, error, data = std::move(data)]() mutable { (*callback)(error, std::move(data)); });
+    Core* raw = core.get();
+    const bool posted = m_core->Post([raw, state = m_state, address, count, options, callback](Session& session) {
+        session.Read(state, address, count, options, [raw, callback](std::exception_ptr error, Bytes data) {
+            // The callback's own exception, made on the callback thread.
+            raw->Deliver([callback, info = InfoOf(error), data = std::move(data)]() mutable {
+                (*callback)(info ? info->Make() : nullptr, std::move(data));
+            });
         });
     });
     if (!posted)
-        std::rethrow_exception(StoppedError());
+        StoppedInfo().Throw();
 }
 
 void Call::writeAsync(uint32_t address, Bytes bytes, TransferOptions options, WriteCallback done)
@@ -72,84 +153,56 @@ void Call::writeAsync(uint32_t address, Bytes bytes, TransferOptions options, Wr
     if (!done)
         throw UsageError(Cause::InvalidArgument, "the completion callback is empty");
     if (!m_state)
-        std::rethrow_exception(MovedError());
-    std::shared_ptr<Core> core = m_core;
+        MovedInfo().Throw();
     auto callback = std::make_shared<WriteCallback>(std::move(done));
+    Core* raw = m_core.get();
     const bool posted =
-        m_core->Post([core, state = m_state, address, bytes = std::move(bytes), options, callback](Session& session) {
-            session.Write(state, address, bytes, options, [core, callback](std::exception_ptr error) {
-                core->Deliver([callback, error] { (*callback)(error); });
+        m_core->Post([raw, state = m_state, address, bytes = std::move(bytes), options, callback](Session& session) {
+            session.Write(state, address, bytes, options, [raw, callback](std::exception_ptr error) {
+                raw->Deliver([callback, info = InfoOf(error)] { (*callback)(info ? info->Make() : nullptr); });
             });
         });
     if (!posted)
-        std::rethrow_exception(StoppedError());
+        StoppedInfo().Throw();
 }
 
 std::future<Bytes> Call::readAsync(uint32_t address, uint32_t count, TransferOptions options)
 {
-    auto promise = std::make_shared<std::promise<Bytes>>();
-    std::future<Bytes> result = promise->get_future();
-    try {
-        readAsync(address, count, std::move(options), [promise](std::exception_ptr error, Bytes data) {
-            error ? promise->set_exception(error) : promise->set_value(std::move(data));
-        });
-    } catch (...) {
-        promise->set_exception(std::current_exception());
-    }
-    return result;
+    return internal::Deferred<Bytes>(StartRead(m_core, m_state, address, count, options));
 }
 
 std::future<void> Call::writeAsync(uint32_t address, Bytes bytes, TransferOptions options)
 {
-    auto promise = std::make_shared<std::promise<void>>();
-    std::future<void> result = promise->get_future();
-    try {
-        writeAsync(address, std::move(bytes), std::move(options),
-                   [promise](std::exception_ptr error) { error ? promise->set_exception(error) : promise->set_value(); });
-    } catch (...) {
-        promise->set_exception(std::current_exception());
-    }
-    return result;
+    return internal::Deferred<void>(StartWrite(m_core, m_state, address, std::move(bytes), options));
 }
 
 Bytes Call::read(uint32_t address, uint32_t count, const TransferOptions& options)
 {
     if (m_core)
         m_core->CheckMayBlock();
-    return readAsync(address, count, options).get();
+    return internal::Unwrap<Bytes>(StartRead(m_core, m_state, address, count, options).get());
 }
 
 void Call::write(uint32_t address, std::span<const uint8_t> bytes, const TransferOptions& options)
 {
     if (m_core)
         m_core->CheckMayBlock();
-    writeAsync(address, Bytes(bytes.begin(), bytes.end()), options).get();
+    internal::Unwrap<void>(StartWrite(m_core, m_state, address, Bytes(bytes.begin(), bytes.end()), options).get());
 }
 
-namespace {
-
-void HangUpCall(const std::shared_ptr<Core>& core, const std::shared_ptr<internal::CallState>& state, bool force)
+void Call::hangUp()
 {
-    if (!state)
-        std::rethrow_exception(MovedError());
-    core->CheckMayBlock();
-    auto promise = std::make_shared<std::promise<void>>();
-    std::future<void> done = promise->get_future();
-    Core* raw = core.get();
-    if (!core->Post([raw, state, force, promise](Session& session) {
-            session.HangUp(state, force, [raw, promise](std::exception_ptr error) {
-                raw->Deliver([promise, error] { error ? promise->set_exception(error) : promise->set_value(); });
-            });
-        }))
-        return; // stopped: the stop hung up
-    done.get();
+    if (m_core)
+        m_core->CheckMayBlock();
+    internal::Unwrap<void>(StartHangUp(m_core, m_state, false).get());
 }
 
-} // namespace
-
-void Call::hangUp() { HangUpCall(m_core, m_state, false); }
-
-void Call::forceHangUp() { HangUpCall(m_core, m_state, true); }
+void Call::forceHangUp()
+{
+    if (m_core)
+        m_core->CheckMayBlock();
+    internal::Unwrap<void>(StartHangUp(m_core, m_state, true).get());
+}
 
 void Call::cancel()
 {
@@ -162,26 +215,26 @@ bool Call::isOpen() const { return m_state && m_state->open; }
 const Identification& Call::identification() const
 {
     if (!m_state)
-        std::rethrow_exception(MovedError());
+        MovedInfo().Throw();
     return m_state->identification;
 }
 
 const Panel& Call::panel() const
 {
     if (!m_state)
-        std::rethrow_exception(MovedError());
+        MovedInfo().Throw();
     return m_state->panel;
 }
 
 LineStatus Call::status() const
 {
     if (!m_state)
-        std::rethrow_exception(MovedError());
+        MovedInfo().Throw();
     m_core->CheckMayBlock();
     auto promise = std::make_shared<std::promise<LineStatus>>();
     std::future<LineStatus> done = promise->get_future();
     if (!m_core->Post([promise](Session& session) { promise->set_value(session.Status()); }))
-        std::rethrow_exception(StoppedError());
+        StoppedInfo().Throw();
     return done.get();
 }
 

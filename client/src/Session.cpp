@@ -336,7 +336,7 @@ void Session::FailSetup(std::exception_ptr error)
 {
     m_wait = SetupWait{};
     if (m_setupDone)
-        std::exchange(m_setupDone, nullptr)(error, nullptr);
+        std::exchange(m_setupDone, nullptr)(std::move(error), nullptr);
 }
 
 std::exception_ptr Session::ExplainCode(int code, const std::string& what)
@@ -419,7 +419,7 @@ void Session::FinishEnding(std::exception_ptr waitersError)
     m_call.reset();
     m_lock.Release();
     for (Done& done : std::exchange(m_hangUpWaiters, {}))
-        done(waitersError);
+        done(waitersError ? std::make_exception_ptr(AsCallError(waitersError)) : nullptr);
     for (IdleWaiter& waiter : std::exchange(m_idleWaiters, {}))
         waiter.done(waitersError == nullptr);
     for (Deferred& deferred : std::exchange(m_afterIdle, {}))
@@ -841,10 +841,12 @@ void Session::Complete(const std::shared_ptr<TransferOp>& op, std::exception_ptr
         std::replace(m_inFlight.begin(), m_inFlight.end(), op, std::shared_ptr<TransferOp>());
     op->inFlight = false;
     op->deadline.reset();
+    // Moved on: the exception must not outlive its hand-over on this thread.
+    const bool failed = error != nullptr;
     if (op->readDone)
-        std::exchange(op->readDone, nullptr)(error, error ? Bytes{} : std::move(op->data));
+        std::exchange(op->readDone, nullptr)(std::move(error), failed ? Bytes{} : std::move(op->data));
     else if (op->writeDone)
-        std::exchange(op->writeDone, nullptr)(error);
+        std::exchange(op->writeDone, nullptr)(std::move(error));
     if (!m_holdPump)
         Pump();
 }

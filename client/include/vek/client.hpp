@@ -285,6 +285,7 @@ public:
     LineStatus lineStatus() const;
 
 private:
+    static Call MakeCall(std::shared_ptr<internal::Core> core, std::shared_ptr<internal::CallState> state);
     std::shared_ptr<internal::Core> m_core;
 };
 
