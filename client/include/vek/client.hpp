@@ -263,8 +263,8 @@ public:
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 
-    // The modem for the calls that follow; without it the library's own
-    // (Trv3.mdm's outgoing definition, or the built-in one) is used.
+    // The modem for the calls that follow; without it Modem{} (COM1 at
+    // 9600 bit/s) is used.
     void setModem(const Modem& modem);
     // A placed call (on a direct link: the panel is polled), open once it
     // returns.
