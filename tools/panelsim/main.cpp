@@ -161,7 +161,8 @@ void AddModemOptions(CLI::App& app, Options& o, Texts& t)
     app.add_option("--ring-interval", o.modem.ringIntervalMs, "ms between RINGs");
     app.add_option("--answer-delay", o.modem.answerDelayMs, "ms from the answering RING to CONNECT");
     app.add_option("--answer-speed", o.modem.answerConnectSpeed, "speed shown with CONNECT on answered calls");
-    app.add_flag("--extended", o.modem.extended, "the host drives the modem as an extended modem");
+    app.add_flag("--extended", o.modem.extended,
+                 "the host drives the modem as an extended modem (also seen from $W, $WA, &CDS, &CDSA)");
     app.add_flag("--pc-link", o.pcLink, "no modem: a direct cable to the panel");
     app.add_flag("--line-rate", o.lineRate, "pace bytes at the port's speed (11 bit times per byte)");
     app.add_option("--line-speed", o.lineSpeed, "speed when the descriptor has none");
