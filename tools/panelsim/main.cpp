@@ -325,6 +325,10 @@ int main(int argc, char** argv)
     app.add_option("--trace", options.tracePath, "trace file, - for stderr");
     app.add_option("--link", linkFd, "serve this open descriptor instead of a pseudo-terminal");
     app.set_version_flag("--version", "panelsim " VEK_TOOLS_VERSION);
+    app.footer("Exit codes:\n"
+               "    0  stopped: SIGINT, SIGTERM, or the --link descriptor closed\n"
+               "    1  could not start, or could not write the --save-memory image\n"
+               "    2  usage error");
     try {
         app.parse(argc, argv);
         ApplyTexts(options, texts);
