@@ -68,19 +68,35 @@ extern "C" {
 #define VEK_NOTIFY_NONE 100 /* never forwarded */
 
 /* 97 from the panel drops the transfer and sets the efficiency back to 10.
- * 97 for a request the library cannot frame (link mode 0 or below, a count
- * larger than the data block or than a frame can carry) leaves the efficiency
- * and everything queued unchanged; it comes through the dialog in order with
- * the other notifications.
+ * 97 for a request the library cannot carry whole (a count larger than the
+ * data block, a read longer than a reply can carry: 252 bytes in link mode 1,
+ * 65532 in mode 2, 65531 in mode 4, 65530 in mode 5; in mode 3 a count of 0
+ * or above 255) leaves the efficiency and everything queued unchanged; it
+ * waits its turn behind the requests made before it.
+ *
+ * Every request AddPool took (it returned 1) ends in exactly one of 6 (a read:
+ * a block of exactly the count asked for), 5 (a write or command), 97, 16 (the
+ * panel ended the call) or 27 (the link was lost: one 27 ends every request
+ * still waiting), in the order the requests were made. A read the panel
+ * answers with more or fewer bytes than asked is a failed exchange, tried
+ * again like any other.
  *
  * A line that is certainly gone ends an online call at once: the carrier
- * detect line dropped (devices with modem lines), the modem's "NO CARRIER"
- * arrived between frames or after a partial frame had fallen silent, or the
- * device went away (adapter pulled, pseudo-terminal closed). The host hears
- * 27 (18 before the panel identified itself), then 8 and 9, with no escape to
- * a modem already back in command mode. A silent line whose carrier is still
- * up keeps the no-answer counting (27 after five unanswered 8 s waits). With
- * VEK_LINE_LOSS_AT_ONCE=0 in the environment only that counting applies.
+ * detect line stayed down for 500 ms (devices with modem lines; a dip that
+ * comes back sooner is no loss), the modem's "NO CARRIER" arrived as a line
+ * of its own where no frame could claim it (a frame still coming may hold
+ * those bytes as data; if that frame fails, by its check or by falling silent
+ * for the reply's silence interval of 1 s, 2.5 s in mode 3, the words were the
+ * modem's), or the device went away (adapter pulled, pseudo-terminal closed).
+ * The words count only where a modem is in the path, never on a PC link. The
+ * host hears 27 (18 before the panel identified itself), then 8 and 9, with
+ * no escape to a modem already back in command mode, within about 2 s of the
+ * loss. A silent line whose carrier is still up is given up by counting: 27
+ * after five unanswered 8 s waits, or after ten failed exchanges, with or
+ * without a host record. With VEK_LINE_LOSS_AT_ONCE=0 in the environment only
+ * that counting applies. Whatever ends a call that was up ends it with 8 and
+ * 9 and a reset session (port closed, record released), even when the modem
+ * fails the on-hook or the reset (28 after them, except after a loss).
  * A device that goes away while the library is hanging up ends the call with
  * 8 and 9 as well; one that goes away before a call (modem set-up, dialling)
  * gives 20. Either way the next CommInit works once the device is back. */
@@ -174,13 +190,21 @@ extern "C" {
  *
  * VEKComm2_AddPool returns 1 when it took the request: the record and its
  * data block are the library's from then on (it frees them), and the host
- * hears how the transfer ends: 5 (write or command) or 6 (read), or 97 when
- * it cannot be carried (a record shorter than 48 bytes, a data block that
- * cannot be locked, a count the block or a frame cannot hold). It returns 0
+ * hears how the transfer ends, once and in order (see above). It returns 0
  * when it did not take the request, and both blocks stay the host's: the
- * library is not running, no modem is set up, the port is not open (before
- * CommInit, or once a call has ended), or the request handle is 0 (on Linux,
- * where handles come from a table, also one freed or never issued). */
+ * library is not running, no modem is set up, the port is not open, no
+ * session is open (the call is still being dialled, answered or identified:
+ * work is taken from 90 on, or for an answered call once PanelInit with mode
+ * 0 has returned, and goes out behind the session-open frame; or the call is
+ * being ended: after a 27, a HangUp or a ForceHangUp, until a new call
+ * begins), or the request handle is 0 (on Linux, where handles come from a
+ * table, also one freed or never issued). Nothing reaches the line before
+ * the session is open. A HangUp or ForceHangUp while the call is already
+ * being ended does nothing more.
+ *
+ * VEKOnlineReqProcess is called with no lock of the library held: from
+ * inside it a host may call any export, Uninit included, or end the
+ * process. */
 VEK_API int VEK_CALL VEKComm2_AddPool(HGLOBAL request);
 VEK_API int VEK_CALL VEKComm2_AnsOverrideCall(void);
 VEK_API int VEK_CALL VEKComm2_CommInit(void);

@@ -1,6 +1,7 @@
 #include "dialog/CCommStatusDlg.h"
 
 #include "frame/CComm2App.h"
+#include "link/CarrierWatch.h"
 #include "link/CommThreadProc.h"
 #include "link/RequestQueue.h"
 #include "link/RxSilenceTimer.h"
@@ -30,6 +31,7 @@ void CCommStatusDlg::StopWorker()
     m_pWorker->Join();
     m_pWorker.reset();
     StopRxSilenceTimerThread();
+    StopCarrierWatch();
 }
 
 bool CCommStatusDlg::Create(HWND parent)

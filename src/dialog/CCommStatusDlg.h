@@ -68,7 +68,9 @@ public:
     HWND m_hWnd = 0;
     HWND m_hWndParent = 0;
 
+    // Worker only: what the steps of a read have gathered.
     ByteArray m_readData;
+    // Guarded by g_csReceive, like m_ident.
     ByteArray m_lastReply;
     // Written on the host's thread, read by the worker: atomic.
     std::atomic<int32_t> m_nCurrentBaudRate{300};
@@ -82,13 +84,16 @@ public:
     ByteArray m_openCode;
     ByteArray m_idCode;
     std::atomic<int32_t> m_nCallMode{0};
+    // Guarded by g_csReceive: the worker identifies the panel; the host's
+    // thread re-reads an answered call's reply and routes received bytes.
     PanelIdentification m_ident{};
     std::atomic<int32_t> m_bLinkRequest{0};
     std::atomic<int32_t> m_bDialFrame{0};
     std::atomic<int32_t> m_bIdBlock{0};
     std::unique_ptr<WorkerThread> m_pWorker;
     std::string m_strStatus;
-    // Dialog thread only: the modem's NO CARRIER among an online call's bytes.
+    // The modem's NO CARRIER among an online call's bytes. Dialog thread
+    // only (tests reset it between cases).
     NoCarrierWatch m_noCarrierWatch;
 
 private:
@@ -96,7 +101,9 @@ private:
     LRESULT OnCommand(WPARAM wParam);
     void ResetCall();
     // Received bytes and line events that prove an online call's line gone.
-    void WatchReceived(const std::string& bytes, bool atBoundary);
+    bool WatchesForNoCarrier() const;
+    void ReceivePacketBytes(std::span<const uint8_t> bytes);
+    void WatchSurplus(std::span<const uint8_t> bytes);
     void WatchLineEvent(int16_t code);
     void StopWorker();
 };

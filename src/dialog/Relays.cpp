@@ -2,6 +2,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "frame/HostPanelRecord.h"
+#include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
@@ -24,6 +25,7 @@ void SetSessionOnline()
     g_nHostNoResponses = 0;
     g_bRestartAnswer = 0;
     g_bIdleDisconnect = 0;
+    g_nUncountedFailures = 0;
     ClearLineLoss();
 }
 
@@ -47,8 +49,8 @@ LRESULT CCommStatusDlg::OnWorkerStatus(WPARAM wParam, LPARAM lParam)
             ResetCall();
         return 1;
     case VEK_NOTIFY_CONNECTED:
-        // The step in hand stays; everything queued behind it belonged to
-        // setting up the call.
+        // The step in hand stays; what is queued behind it belonged to
+        // setting up the call (a host's request is never dropped here).
         QueueCutToHead();
         SetSessionOnline();
         break;
@@ -71,21 +73,27 @@ void CCommStatusDlg::ResetCall()
     m_openCode.clear();
     m_idCode.clear();
     ClearLineLoss();
+    CloseCall();
     CSingleLock lock(g_csPort);
     m_commCtrl.SetPortOpen(false);
 }
 
 LRESULT CCommStatusDlg::OnKeepAliveDue(WPARAM, LPARAM)
 {
-    // Held across the call: a host that queues work from inside it takes the
-    // same lock again on this thread.
-    CSingleLock lock(g_csQueue);
-    const PanelRecordView record(m_pPanelRecord);
-    // The tick's own keep-alive may not have been taken yet: it is not work.
-    const bool noWork = std::all_of(g_requestQueue.begin(), g_requestQueue.end(),
-                                    [](const auto& step) { return step && step->m_bKeepAlive; });
-    if (record.IsAttached() && !(record.HostFlags() & VEK_HOST_FLAG_NO_IDLE_CALLS) && noWork)
-        CallOnlineReqProcess(m_pPanelRecord, 6, 0);
+    HostPanelRecord* const record = m_pPanelRecord;
+    bool askHost = false;
+    {
+        CSingleLock lock(g_csQueue);
+        const PanelRecordView view(record);
+        // The tick's own keep-alive may not have been taken yet: it is not work.
+        const bool noWork = std::all_of(g_requestQueue.begin(), g_requestQueue.end(),
+                                        [](const auto& step) { return step && step->m_bKeepAlive; });
+        askHost = view.IsAttached() && !(view.HostFlags() & VEK_HOST_FLAG_NO_IDLE_CALLS) && noWork;
+    }
+    // No lock is held while the host runs: it may add work, hang up, stop the
+    // library (this object is gone afterwards) or end the process.
+    if (askHost)
+        CallOnlineReqProcess(record, 6, 0);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
+#include "link/CarrierWatch.h"
 #include "link/RxSilenceTimer.h"
 #include "link/SessionState.h"
 #include "platform/Event.h"
@@ -68,6 +69,7 @@ void StopAtExitOnce()
     (void)MessageWindowContext(0);
     (void)TraceEnabled();
     CancelRxSilenceTimer();
+    StopCarrierWatch();
     LifecycleMutex();
     static const StopAtExit stop;
 }

@@ -2,10 +2,11 @@
 
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
+#include "link/CallPhase.h"
 #include "link/FramesTransfer.h"
+#include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/ShortCodes.h"
-#include "link/WorkerNotify.h"
 #include "platform/Handles.h"
 #include "vek_comm2.h"
 
@@ -60,36 +61,43 @@ TransferRequest ReadRequest(const uint8_t* record, const OwnedBlock& data)
 
 int32_t CompletionCode(uint32_t operation) { return operation == kOperationRead ? 6 : 5; }
 
-// A request that cannot be framed unchanged is dropped; the host hears that
-// the transfer was refused instead of waiting for a completion. It goes
-// through the dialog like the worker's notices, so it cannot overtake them.
-void ReportRefused(const CCommStatusDlg& dlg) { PostNotice(dlg, VEK_NOTIFY_TRANSFER_REFUSED); }
+// The caller holds g_csQueue for everything below: what is appended for one
+// request goes in whole, behind every earlier request.
+void Append(std::unique_ptr<CPool> step)
+{
+    step->m_bHostRequest = true;
+    QueueAppend(std::move(step), true);
+}
 
-void QueueShortTransfer(CCommStatusDlg& dlg, const TransferRequest& request, int32_t timeout)
+// A request that cannot be framed unchanged is dropped; the host hears that
+// the transfer was refused instead of waiting for a completion. The refusal
+// waits its turn in the queue: hosts match outcomes to requests by order.
+void QueueRefused() { Append(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_TRANSFER_REFUSED, 1)); }
+
+void QueueShortTransfer(const CCommStatusDlg& dlg, const TransferRequest& request, int32_t timeout, bool wide)
 {
     const PanelRecordView record(dlg.m_pPanelRecord);
     const bool twoByteAddress = record.IsAttached() && (record.PanelOptions() & VEK_PANEL_OPT_ADDRESS);
-    const bool wide = IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
     const auto frames = BuildShortTransferFrames(request, twoByteAddress, wide);
     if (!frames) {
-        ReportRefused(dlg);
+        QueueRefused();
         return;
     }
     for (size_t i = 0; i < frames->size(); ++i) {
         const ShortTransferFrame& frame = (*frames)[i];
         const bool last = i + 1 == frames->size();
         const int32_t code = last ? CompletionCode(request.operation) : CODE_NONE;
-        QueueAppend(std::make_unique<CPool>(frame.bytes, STEP_PACKET, frame.offset == 0 ? 5 : 0, code, timeout,
-                                            static_cast<int32_t>(request.operation), 0, 0, 1),
-                    true);
+        Append(std::make_unique<CPool>(frame.bytes, STEP_PACKET, frame.offset == 0 ? 5 : 0, code, timeout,
+                                       static_cast<int32_t>(request.operation), 0, 0, 1));
     }
 }
 
-void QueueLongTransfer(CCommStatusDlg& dlg, const uint8_t* record, const TransferRequest& request, int32_t timeout)
+void QueueLongTransfer(const CCommStatusDlg& dlg, const uint8_t* record, const TransferRequest& request,
+                       int32_t timeout)
 {
     const auto frame = BuildLongTransferFrame(dlg.m_nLinkMode, request);
     if (!frame) {
-        ReportRefused(dlg);
+        QueueRefused();
         return;
     }
     uint32_t flags = Read32(record, VEK_POOL_FLAGS);
@@ -102,9 +110,31 @@ void QueueLongTransfer(CCommStatusDlg& dlg, const uint8_t* record, const Transfe
         code = 6;
         reply = record[VEK_POOL_REPLY];
     }
-    QueueAppend(std::make_unique<CPool>(*frame, STEP_PACKET, 5, code, timeout, static_cast<int32_t>(request.operation),
-                                        flags, reply, 1),
-                true);
+    Append(std::make_unique<CPool>(*frame, STEP_PACKET, 5, code, timeout, static_cast<int32_t>(request.operation),
+                                   flags, reply, 1));
+}
+
+void QueueTransfer(const CCommStatusDlg& dlg, const OwnedBlock& record, bool wide)
+{
+    // A record too short to hold its fields, or one whose data block cannot
+    // be locked, is refused like an unframeable one.
+    if (record.Size() < VEK_POOL_RECORD_MIN_SIZE) {
+        QueueRefused();
+        return;
+    }
+    OwnedBlock data(HandleFromField<HGLOBAL>(Read32(record.Data(), VEK_POOL_DATA)));
+    if (data.Data() == nullptr) {
+        QueueRefused();
+        return;
+    }
+    const TransferRequest request = ReadRequest(record.Data(), data);
+    // 70 ms per byte on top of 10 s; computed wide so a huge count cannot wrap.
+    const int64_t wideTimeout = int64_t{70} * request.count + 10000;
+    const int32_t timeout = static_cast<int32_t>(std::min<int64_t>(wideTimeout, INT32_MAX));
+    if (dlg.m_nLinkMode == 3)
+        QueueShortTransfer(dlg, request, timeout, wide);
+    else
+        QueueLongTransfer(dlg, record.Data(), request, timeout);
 }
 
 } // namespace
@@ -114,29 +144,18 @@ int AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
     // Nothing could carry it: not taken, and the host is told so at once.
     if (dlg.CurrentModem() == nullptr || !dlg.m_commCtrl.GetPortOpen())
         return 0;
+    const bool wide = IdentifiesWideCode50Panel(dlg);
+    // The phase and the queue change together under this lock: a request is
+    // either in the queue before the call's end is decided, and ended with
+    // it, or refused.
+    CSingleLock lock(g_csQueue);
+    if (!CallTakesRequests())
+        return 0;
     // Handle 0, freed or never issued: there is nothing to take.
     OwnedBlock record(requestHandle);
     if (record.Data() == nullptr)
         return 0;
-    // Taken from here on. A record too short to hold its fields, or one
-    // whose data block cannot be locked, is refused like an unframeable one.
-    if (record.Size() < VEK_POOL_RECORD_MIN_SIZE) {
-        ReportRefused(dlg);
-        return 1;
-    }
-    OwnedBlock data(HandleFromField<HGLOBAL>(Read32(record.Data(), VEK_POOL_DATA)));
-    if (data.Data() == nullptr) {
-        ReportRefused(dlg);
-        return 1;
-    }
-    const TransferRequest request = ReadRequest(record.Data(), data);
-    // 70 ms per byte on top of 10 s; computed wide so a huge count cannot wrap.
-    const int64_t wideTimeout = int64_t{70} * request.count + 10000;
-    const int32_t timeout = static_cast<int32_t>(std::min<int64_t>(wideTimeout, INT32_MAX));
-    if (dlg.m_nLinkMode == 3)
-        QueueShortTransfer(dlg, request, timeout);
-    else
-        QueueLongTransfer(dlg, record.Data(), request, timeout);
+    QueueTransfer(dlg, record, wide);
     return 1;
 }
 

@@ -61,6 +61,14 @@ public:
     int32_t m_bReopen = 0;
     int32_t m_nCallSerial = 0; // an end-of-call step's call
     bool m_bKeepAlive = false; // the worker's own, not the host's work
+    // Carries a request the host made with AddPool: it must end in exactly
+    // one outcome, so nothing may drop it without one.
+    bool m_bHostRequest = false;
+    // Part of ending a call (escape, on-hook, reset): whatever becomes of
+    // it, the call still ends with 8, 9 and the session reset.
+    bool m_bTeardown = false;
+    // The forced hang-up's abort pattern: the call ends whatever the reply.
+    bool m_bAbort = false;
 };
 
 } // namespace vek

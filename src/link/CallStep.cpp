@@ -2,6 +2,7 @@
 
 #include "dialog/CCommStatusDlg.h"
 #include "link/BuildLinkFrame.h"
+#include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/RequestQueue.h"
 #include "link/RestartAnswering.h"
@@ -21,10 +22,17 @@ std::unique_ptr<CPool> Command(const std::string& text, int32_t expect, int32_t 
     return std::make_unique<CPool>(text, STEP_MODEM, expect, code, 1, 0);
 }
 
+// A step of the teardown: if the modem fails it, the call still ends.
+std::unique_ptr<CPool> Teardown(std::unique_ptr<CPool> step)
+{
+    step->m_bTeardown = true;
+    return step;
+}
+
 // Hang up and wait for the panel to call back.
 void AppendHangUpAndCallBack(CCommStatusDlg& dlg, const CModem& modem)
 {
-    Append(Command(HangUpLine(modem), 0, VEK_NOTIFY_ANSWER_READY));
+    Append(Teardown(Command(HangUpLine(modem), 0, VEK_NOTIFY_ANSWER_READY)));
     AppendAnswerScript(modem, std::make_unique<CPool>(BuildLinkFrame(dlg), STEP_IDENTIFY, 1, VEK_NOTIFY_IDENTIFIED, 1));
 }
 
@@ -42,11 +50,11 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
         // after the carrier went, the on-hook command is all it takes.
         const bool commandMode = g_bModemInCommandMode.exchange(0) != 0 || g_bLineLost.exchange(0) != 0;
         if (!modem.m_strEscape.empty() && !commandMode)
-            Append(Command(EscapeLine(modem), 0, CODE_NONE));
+            Append(Teardown(Command(EscapeLine(modem), 0, CODE_NONE)));
         if (code == VEK_NOTIFY_ANSWER_READY)
             AppendHangUpAndCallBack(dlg, modem);
         else
-            Append(Command(HangUpLine(modem), 0, VEK_NOTIFY_ON_HOOK));
+            Append(Teardown(Command(HangUpLine(modem), 0, VEK_NOTIFY_ON_HOOK)));
     }
     if (code == VEK_NOTIFY_ANSWER_READY)
         return;
@@ -55,7 +63,7 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
         RestartAnswering(dlg, g_nAnswerRestartArg);
         return;
     }
-    Append(Command(ResetLine(modem), 0, VEK_NOTIFY_MODEM_READY));
+    Append(Teardown(Command(ResetLine(modem), 0, VEK_NOTIFY_MODEM_READY)));
     Append(EndOfCallStep());
 }
 
@@ -63,6 +71,14 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
 
 void RunCallStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
 {
+    // The panel that asked to call back opens a new call; any other end
+    // takes no more requests.
+    if (step->m_nCode == VEK_NOTIFY_ANSWER_READY) {
+        if (!CallIsEnding())
+            CloseCall();
+    } else {
+        BeginEndingCall();
+    }
     const CModem* modem = dlg.CurrentModem();
     // Give the panel a moment to act on what it was sent last.
     if (g_bOnline && modem != nullptr && !modem->IsPCLink() && step->m_nTimeout > 0)

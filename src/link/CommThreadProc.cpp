@@ -86,6 +86,10 @@ bool WorkerPass(CCommStatusDlg& dlg)
     if (!step)
         return true;
     PrepareStep(*step);
+    // Giving up what was buffered may have shown the line gone: nothing more
+    // is sent into it.
+    if (g_bLineLost && EndCallIfLineLost(dlg, step))
+        return true;
     if (TraceEnabled())
         TraceLine("step begin type " + std::to_string(step->m_nType) + " code " + std::to_string(step->m_nCode));
     if (!step->m_data.empty() && !(step->m_dwFlags & REQ_NO_SEND) && !dlg.SendString(*step)) {

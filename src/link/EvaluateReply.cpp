@@ -89,6 +89,16 @@ void WaitForReplyAfterAck(CCommStatusDlg& dlg, const CPool& step)
     QueueInsertHead(std::move(copy), false);
 }
 
+// A long-frame read is answered with exactly the bytes it asked for; a
+// shorter or longer reply is not the answer, however good its check.
+bool HoldsCountAsked(int linkMode, const CPool& step, std::span<const uint8_t> payload)
+{
+    if (static_cast<uint32_t>(step.m_nCommand) != kOperationRead || NormalizedLinkMode(linkMode) == 3)
+        return true;
+    const std::optional<size_t> asked = LongReadCount(linkMode, step.m_data);
+    return !asked || *asked == payload.size();
+}
+
 bool GatherRead(CCommStatusDlg& dlg, std::span<const uint8_t> payload)
 {
     if (dlg.m_readData.size() + payload.size() > kMaxReadData)
@@ -149,7 +159,8 @@ int32_t EvaluateReply(CCommStatusDlg& dlg, const CPool& step, std::span<const ui
     if (step.m_nExpect == kExpectFirstOfRead)
         dlg.m_readData.clear();
     if (step.m_nCode == kCodeReadDone) {
-        if ((judge.EchoesRequest() || judge.AlternateReply()) && GatherRead(dlg, payload)) {
+        if ((judge.EchoesRequest() || judge.AlternateReply()) && HoldsCountAsked(mode, step, payload) &&
+            GatherRead(dlg, payload)) {
             extra = NewHostBlock(dlg.m_readData);
             return kReplyAccepted;
         }
@@ -158,7 +169,8 @@ int32_t EvaluateReply(CCommStatusDlg& dlg, const CPool& step, std::span<const ui
     if (mode == 3 || static_cast<uint32_t>(step.m_nCommand) == kOperationRead) {
         if (!judge.EchoesRequest())
             return judge.Refusal();
-        if (static_cast<uint32_t>(step.m_nCommand) == kOperationRead && !GatherRead(dlg, payload))
+        if (static_cast<uint32_t>(step.m_nCommand) == kOperationRead &&
+            (!HoldsCountAsked(mode, step, payload) || !GatherRead(dlg, payload)))
             return kReplyNotRecognised;
         return kReplyAccepted;
     }

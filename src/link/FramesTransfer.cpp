@@ -11,9 +11,9 @@ std::optional<std::vector<uint8_t>> BuildLongTransferFrame(int linkMode, const T
     const int mode = NormalizedLinkMode(linkMode);
     std::vector<uint8_t> payload;
     if (request.operation == kOperationRead) {
-        const uint32_t countLimit = mode == 1 ? 0xFFU : 0xFFFFU;
-        if (request.count > countLimit) {
-            return std::nullopt; // the count field would drop its high bits
+        // The reply must be able to carry every byte asked for.
+        if (request.count > LongestReadCount(mode)) {
+            return std::nullopt;
         }
         payload = {static_cast<uint8_t>(request.address >> 8), static_cast<uint8_t>(request.address)};
         if (mode != 1) {
@@ -33,11 +33,43 @@ std::optional<std::vector<uint8_t>> BuildLongTransferFrame(int linkMode, const T
     return BuildLongFrame(mode, kRouteData, request.subAddress, request.command, payload);
 }
 
-std::optional<std::vector<ShortTransferFrame>> BuildShortTransferFrames(
-    const TransferRequest& request, bool twoByteAddress, bool wideCode50Panel)
+uint32_t LongestReadCount(int linkMode)
+{
+    // The reply's length field counts everything after itself: the route
+    // and sub-address bytes of modes 4 and 5, the command and the CRC.
+    switch (NormalizedLinkMode(linkMode)) {
+    case 1: return 0xFFU - 3;
+    case 4: return 0xFFFFU - 4;
+    case 5: return 0xFFFFU - 5;
+    default: return 0xFFFFU - 3;
+    }
+}
+
+std::optional<size_t> LongReadCount(int linkMode, std::span<const uint8_t> frame)
+{
+    const int mode = NormalizedLinkMode(linkMode);
+    const int header = LongFrameHeaderSize(mode);
+    if (header == 0)
+        return std::nullopt;
+    // Command, address high and low, then the count: one byte in mode 1.
+    const size_t countAt = static_cast<size_t>(header) + 3;
+    if (mode == 1)
+        return countAt < frame.size() ? std::optional<size_t>(frame[countAt]) : std::nullopt;
+    if (countAt + 1 >= frame.size())
+        return std::nullopt;
+    return static_cast<size_t>((frame[countAt] << 8) | frame[countAt + 1]);
+}
+
+std::optional<std::vector<ShortTransferFrame>> BuildShortTransferFrames(const TransferRequest& request,
+                                                                        bool twoByteAddress, bool wideCode50Panel)
 {
     const bool write = request.operation == kOperationWrite;
-    unsigned remaining = request.count & 0xFFU;
+    // One short transfer moves at most 255 bytes; a count of 0 would send
+    // nothing and leave the host waiting for ever.
+    if (request.count == 0 || request.count > 0xFFU) {
+        return std::nullopt;
+    }
+    unsigned remaining = request.count;
     if (write && request.data.size() < remaining) {
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/HostBlock.h"
 #include "frame/HostPanelRecord.h"
+#include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/ParseIdentification.h"
 #include "link/QueueSessionOpen.h"
@@ -41,6 +42,7 @@ void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t notice)
     g_nRetries = 0;
     PostNotice(dlg, notice);
     CSingleLock lock(g_csQueue);
+    BeginEndingCall();
     g_requestQueue.clear();
     // No event: the worker looks at the queue before it waits.
     QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, code, 1), false);
@@ -48,14 +50,14 @@ void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t notice)
 
 // 0 when the panel is the one the record expects, else the notice to give.
 // Without a record there is nothing it could match.
-int32_t CheckAgainstRecord(const CCommStatusDlg& dlg)
+int32_t CheckAgainstRecord(const CCommStatusDlg& dlg, const PanelIdentification& ident)
 {
     const PanelRecordView record(dlg.m_pPanelRecord);
     if (!record.IsAttached())
         return VEK_NOTIFY_WRONG_TYPE;
-    if ((dlg.m_ident.panelType & 0xFF) != (record.ExpectedType() & 0xFF))
+    if ((ident.panelType & 0xFF) != (record.ExpectedType() & 0xFF))
         return VEK_NOTIFY_WRONG_TYPE;
-    if ((dlg.m_ident.panelVersion & 0xFF) != (record.ExpectedVersion() & 0xFF))
+    if ((ident.panelVersion & 0xFF) != (record.ExpectedVersion() & 0xFF))
         return VEK_NOTIFY_WRONG_VERSION;
     return 0;
 }
@@ -70,17 +72,18 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, bool pcLink)
     g_nRetries = 0;
     g_bConnectPending = 0;
     g_bSessionUp = 1;
+    const PanelIdentification ident = IdentificationOf(dlg);
     if (step->m_nExpect == kExpectIncoming) {
         g_bPanelIdentified = 1;
-        const auto whole = dlg.m_ident.ToBytes();
+        const auto whole = ident.ToBytes();
         HandOver(dlg, step->m_nCode, whole);
         return;
     }
-    if (const int32_t notice = CheckAgainstRecord(dlg); notice != 0) {
+    if (const int32_t notice = CheckAgainstRecord(dlg, ident); notice != 0) {
         Fail(dlg, std::move(step), notice);
         return;
     }
-    if (step->m_nExpect != kExpectCalledBack && (dlg.m_ident.identificationFlags & kFlagAnswerMode)) {
+    if (step->m_nExpect != kExpectCalledBack && (ident.identificationFlags & kFlagAnswerMode)) {
         // The panel will call back: end this call and answer the next.
         PostStepDone(dlg, VEK_NOTIFY_ANSWER_REQUESTED);
         QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, VEK_NOTIFY_ANSWER_READY, 1), false);
@@ -91,11 +94,16 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, bool pcLink)
     } else {
         if (step->m_nExpect == kExpectCalledBack)
             g_bPanelIdentified = 1;
-        if (dlg.m_ident.identificationFlags & PanelIdentification::kFlagDelaySessionOpen)
+        if (ident.identificationFlags & PanelIdentification::kFlagDelaySessionOpen)
             Sleep(kSessionOpenDelayMs);
     }
-    QueueSessionOpen(dlg, false);
-    HandOver(dlg, step->m_nCode, dlg.m_ident.raw);
+    {
+        // From here the host's requests follow the session-open frame.
+        CSingleLock lock(g_csQueue);
+        QueueSessionOpen(dlg, false);
+        OpenCallForRequests();
+    }
+    HandOver(dlg, step->m_nCode, ident.raw);
 }
 
 } // namespace
@@ -135,7 +143,12 @@ void RunIdentifyStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
         return;
     }
     const PanelRecordView record(dlg.m_pPanelRecord);
-    if (ParseIdentification(reply, dlg.m_ident, dlg.m_lastReply, record) == kIdentNotRecognised) {
+    int32_t parsed = kIdentNotRecognised;
+    {
+        CSingleLock lock(g_csReceive);
+        parsed = ParseIdentification(reply, dlg.m_ident, dlg.m_lastReply, record);
+    }
+    if (parsed == kIdentNotRecognised) {
         if (pcLink)
             KeepWaiting(std::move(step), false);
         else

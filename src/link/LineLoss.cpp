@@ -1,6 +1,7 @@
 #include "link/LineLoss.h"
 
 #include "dialog/CCommStatusDlg.h"
+#include "link/CallPhase.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "link/WorkerNotify.h"
@@ -13,9 +14,27 @@
 namespace vek {
 namespace {
 
-bool IsTeardown(const CPool* step)
+// A hang-up the host asked for (the hang-up frame still queued) is not yet
+// the end: a lost line drops it and ends the call at once.
+bool IsTeardown(const CPool* step) { return step != nullptr && (step->m_nType == STEP_CALL || step->m_bTeardown); }
+
+// The caller holds g_csQueue. 88 from a hang-up that restarts answering.
+int32_t QueuedHangUpCode(int32_t otherwise)
 {
-    return step != nullptr && (step->m_nType == STEP_CALL || step->m_nType == STEP_DEFER_CALL);
+    for (const auto& s : g_requestQueue)
+        if (s && s->m_nType == STEP_DEFER_CALL)
+            return s->m_nCode;
+    return otherwise;
+}
+
+// The caller holds g_csQueue.
+void QueueEnd(int32_t code, bool panelGone)
+{
+    auto end = std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, code, 1);
+    if (panelGone)
+        end->m_nTimeout = 0; // no moment to wait for it
+    g_requestQueue.clear();
+    QueueAppend(std::move(end), true);
 }
 
 // The caller holds g_csQueue.
@@ -43,6 +62,16 @@ void ClearLineLoss()
 {
     g_bLineLost = 0;
     g_bModemInCommandMode = 0;
+    g_bCallLost = 0;
+}
+
+void EndLostLink(CCommStatusDlg& dlg)
+{
+    CSingleLock lock(g_csQueue);
+    BeginEndingCall();
+    g_bCallLost = 1;
+    PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
+    QueueEnd(QueuedHangUpCode(CODE_NONE), false);
 }
 
 bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
@@ -53,22 +82,23 @@ bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
     g_bModemInCommandMode = 1;
     if (TeardownUnderWay(step.get()))
         return false;
-    const int32_t callCode = step && step->m_nCode == VEK_NOTIFY_INCOMING_IDENTIFIED ? step->m_nCode : CODE_NONE;
+    const int32_t callCode =
+        step && step->m_nCode == VEK_NOTIFY_INCOMING_IDENTIFIED ? step->m_nCode : QueuedHangUpCode(CODE_NONE);
     step.reset();
     g_nRetries = 0;
+    BeginEndingCall();
+    g_bCallLost = 1;
     PostNotice(dlg, g_bSessionUp ? VEK_NOTIFY_LINK_LOST : VEK_NOTIFY_NO_IDENTIFICATION);
-    g_requestQueue.clear();
     if (dlg.m_commCtrl.IsDeviceGone()) {
         // Nothing can be sent any more: report the line down and reset.
+        g_requestQueue.clear();
         g_bOnline = 0;
         PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
         PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
         PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
         return true;
     }
-    auto end = std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, callCode, 1);
-    end->m_nTimeout = 0; // the panel is gone: no moment to wait for it
-    QueueAppend(std::move(end), true);
+    QueueEnd(callCode, true);
     return true;
 }
 

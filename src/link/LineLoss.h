@@ -14,15 +14,25 @@ namespace vek {
 
 class CCommStatusDlg;
 
-// Set by the receive handler during an online call; taken by the worker.
+// Set by the receive handler (and the carrier watch) during an online call;
+// taken by the worker.
 inline std::atomic<int32_t> g_bLineLost{0};
 // The modem went back to command mode by itself: no escape before on-hook.
+// Written by the worker.
 inline std::atomic<int32_t> g_bModemInCommandMode{0};
+// This call has been reported lost (27): its teardown reports no 28.
+// Written by the worker; cleared with the call.
+inline std::atomic<int32_t> g_bCallLost{0};
 
 // Marks the line lost and wakes whatever the worker waits for.
 void SignalLineLost();
-// Both flags back to a fresh call.
+// The flags back to a fresh call.
 void ClearLineLoss();
+
+// Worker: the link is lost (27). Everything queued is dropped (the 27 ends
+// the host's requests that were waiting) and the end of the call queued,
+// with the code of a hang-up the host had asked for.
+void EndLostLink(CCommStatusDlg& dlg);
 
 // Worker: when the line was signalled lost during an online call, reports
 // 27 (18 before the panel identified itself), drops the step in hand and

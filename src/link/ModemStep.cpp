@@ -3,6 +3,7 @@
 #include "dialog/CCommStatusDlg.h"
 #include "frame/HostPanelRecord.h"
 #include "link/BuildLinkFrame.h"
+#include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
@@ -68,10 +69,45 @@ void Succeed(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t result)
     PostStepDone(dlg, step->m_nCode);
 }
 
+// The caller holds g_csQueue. The host's requests still waiting end with
+// one 27 (unless the loss already said it), then everything queued goes.
+void DropQueue(const CCommStatusDlg& dlg)
+{
+    if (!g_bCallLost && QueueHoldsHostRequest()) {
+        g_bCallLost = 1;
+        PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
+    }
+    g_requestQueue.clear();
+}
+
+// The modem cannot be brought to put the line down as it should (the escape
+// unanswered, the on-hook or the reset failing): the call ends anyway. The
+// port closes with the reset, which drops DTR, and a modem hangs up on that.
+// After a loss the modem's silence says nothing new: no 28 then.
+void EndCallAfterModemFailure(CCommStatusDlg& dlg, bool onHookReported)
+{
+    {
+        CSingleLock lock(g_csQueue);
+        BeginEndingCall();
+        DropQueue(dlg);
+    }
+    g_bOnline = 0;
+    if (!onHookReported)
+        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
+    PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
+    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
+    if (!g_bCallLost)
+        PostNotice(dlg, VEK_NOTIFY_MODEM_FAILED);
+}
+
 void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
 {
     g_nRetries = 0;
     ResetQueueEvent();
+    if (step->m_bTeardown) {
+        EndCallAfterModemFailure(dlg, step->m_nCode == VEK_NOTIFY_MODEM_READY);
+        return;
+    }
     const int32_t result = g_nModemResult;
     const bool expectConnect = step->m_nExpect == MODEM_RESULT_CONNECT;
     bool redial = false;
@@ -91,29 +127,30 @@ void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
     }
     step.reset();
     CSingleLock lock(g_csQueue);
-    g_requestQueue.clear();
-    if (!redial)
+    DropQueue(dlg);
+    if (redial) {
+        if (const CModem* modem = dlg.CurrentModem())
+            QueueInsertHead(OnHookStep(*modem, kExpectAny, 1), false);
+        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1), false);
+        g_evQueue.Set();
         return;
-    if (const CModem* modem = dlg.CurrentModem())
-        QueueInsertHead(OnHookStep(*modem, kExpectAny, 1), false);
-    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1), false);
-    g_evQueue.Set();
+    }
+    // A command that failed during a call (a speed change, the answered
+    // line's extended mode) leaves it in no known state: it is ended.
+    if (g_bOnline && BeginEndingCall())
+        QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1), true);
 }
 
 // Returns false when the escape retries are spent.
 bool RetryEscape(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
 {
-    if (g_nRetries < kEscapeRetries) {
-        ++g_nRetries;
-        dlg.m_commCtrl.SetInBufferCount(0);
-        Sleep(2 * Milliseconds(step->m_nTimeout));
-        QueueInsertHead(std::move(step), false);
-        return true;
-    }
-    PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
-    PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
-    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
-    return false;
+    if (g_nRetries >= kEscapeRetries)
+        return false;
+    ++g_nRetries;
+    dlg.m_commCtrl.SetInBufferCount(0);
+    Sleep(2 * Milliseconds(step->m_nTimeout));
+    QueueInsertHead(std::move(step), false);
+    return true;
 }
 
 void PollConnect(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
@@ -218,8 +255,11 @@ void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
     if (EndUseOfVanishedDevice(dlg, true))
         return;
     if (IsEscapeStep(*step, dlg.CurrentModem())) {
-        if (!RetryEscape(dlg, step))
-            Fail(dlg, std::move(step));
+        // A modem that will not leave data mode: 8, 9 and the end, then 28.
+        if (!RetryEscape(dlg, step)) {
+            g_nRetries = 0;
+            EndCallAfterModemFailure(dlg, false);
+        }
         return;
     }
     if (step->m_nExpect == MODEM_RESULT_CONNECT &&

@@ -11,36 +11,28 @@ bool IsLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
 
 } // namespace
 
-bool NoCarrierWatch::Feed(std::span<const uint8_t> bytes, bool atBoundary, uint64_t nowMs)
+size_t NoCarrierWatch::Feed(std::span<const uint8_t> bytes)
 {
-    if (atBoundary || (m_heardBefore && nowMs - m_lastMs >= kFallenSilentMs)) {
-        m_active = true;
-        m_matched = 0;
-    }
-    m_heardBefore = true;
-    m_lastMs = nowMs;
-    for (const uint8_t b : bytes) {
-        if (!m_active)
-            return false;
-        if (m_matched == 0 && IsLineEnd(b))
-            continue; // the line feed in front of a verbose result
-        if (m_matched < kNoCarrier.size() && b == static_cast<uint8_t>(kNoCarrier[m_matched])) {
-            ++m_matched;
-            continue;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const uint8_t b = bytes[i];
+        const bool lineEnd = IsLineEnd(b);
+        if (m_matched == kNoCarrier.size() && lineEnd) {
+            m_matched = 0;
+            m_atLineStart = true;
+            return i + 1;
         }
-        const bool complete = m_matched == kNoCarrier.size() && IsLineEnd(b);
-        m_active = false;
-        if (complete)
-            return true;
+        const bool goesOn = m_matched < kNoCarrier.size() && (m_matched > 0 || m_atLineStart) &&
+                            b == static_cast<uint8_t>(kNoCarrier[m_matched]);
+        m_matched = goesOn ? m_matched + 1 : 0;
+        m_atLineStart = lineEnd;
     }
-    return false;
+    return 0;
 }
 
 void NoCarrierWatch::Reset()
 {
-    m_active = false;
-    m_heardBefore = false;
     m_matched = 0;
+    m_atLineStart = true;
 }
 
 } // namespace vek

@@ -1,30 +1,27 @@
-// Recognises the modem's "NO CARRIER" result line among the bytes of an
-// online call. Only a line that begins where no frame is pending counts: at
-// a frame boundary, or after a partial frame has fallen silent. Inside a
-// frame the data may hold any text.
+// Recognises the modem's "NO CARRIER" result line in the bytes of an online
+// call: the words alone on a line, between two line ends. It reads the
+// bytes as one stream, however they arrive; whether a line it finds counts
+// (or is data of a frame that may still complete) the receive route decides.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
 namespace vek {
 
-// Received bytes this long after the last ones start afresh: what came
-// before was a frame that will not be finished.
-inline constexpr uint64_t kFallenSilentMs = 500;
-
 class NoCarrierWatch {
 public:
-    // One chunk of received bytes. atBoundary: nothing of a frame is pending
-    // in front of it. True when the chunk completes the result line.
-    bool Feed(std::span<const uint8_t> bytes, bool atBoundary, uint64_t nowMs);
+    // Feeds received bytes. Returns how many of them were read up to and
+    // including the line end that completed a result line, or 0 when none
+    // did; feed the rest again to go on.
+    size_t Feed(std::span<const uint8_t> bytes);
+    // A new stream: it begins after the modem's CONNECT line.
     void Reset();
 
 private:
-    bool m_active = false;
-    bool m_heardBefore = false;
-    size_t m_matched = 0;
-    uint64_t m_lastMs = 0;
+    size_t m_matched = 0;      // characters of the words matched so far
+    bool m_atLineStart = true; // the byte before was a line end
 };
 
 } // namespace vek

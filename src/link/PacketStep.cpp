@@ -78,6 +78,12 @@ bool RescanAfterSilence(const CCommStatusDlg& dlg)
     const ScanRules rules = CurrentScanRules(dlg);
     if (RescanPacketBytes(rules).packetComplete)
         return true;
+    // The frame that claimed a NO CARRIER line has fallen silent: the line
+    // was the modem's after all.
+    if (TakeDeferredNoCarrier()) {
+        SignalLineLost();
+        return false;
+    }
     if (g_rxBuffer.Size() > 2) {
         g_rxBuffer.DropFront(1);
         RescanPacketBytes(rules);
@@ -123,13 +129,16 @@ Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
     const uint32_t stepTimeout = step.m_nTimeout > 0 ? static_cast<uint32_t>(step.m_nTimeout) : 0;
     for (;;) {
         const WaitResult got = WaitForEither(g_evPacketComplete, g_evRxSilence, stepTimeout);
-        if (got != WaitResult::Object0 && g_bLineLost)
+        // A frame that failed its check proves nothing; the loss wins.
+        if (g_bLineLost && (got != WaitResult::Object0 || !g_bPacketGood))
             return Collected::LineLost;
         if (got == WaitResult::Object0)
             return Collected::Complete;
         if (got == WaitResult::Timeout)
             return Collected::Failed;
         const bool goOn = g_bResynced ? WaitAfterResync(dlg) : RescanAfterSilence(dlg);
+        if (g_bLineLost)
+            return Collected::LineLost;
         if (!goOn)
             return Collected::Failed;
     }
@@ -141,8 +150,9 @@ void CountNoAnswer(const CCommStatusDlg& dlg, WakeReason wake)
         ++g_nSlowModeTimeouts;
     } else {
         g_nSlowModeTimeouts = 0;
-        if (CountingAllowed(dlg))
-            ++g_nHostNoResponses;
+        // Counted with or without a host record: a silent panel behind a
+        // carrier that stays up ends the call either way.
+        ++g_nHostNoResponses;
         ++g_nNoResponses;
     }
     if (g_bSlowMode && !g_bSlowNoticeSent && wake == WakeReason::Signalled) {
@@ -214,6 +224,7 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, HGLOBAL extra)
     g_nRetries = 0;
     g_nSlowModeTimeouts = 0;
     g_nHostNoResponses = 0;
+    g_nUncountedFailures = 0;
     g_bSlowMode = 0;
     g_bSlowNoticeSent = 0;
     const bool acknowledged = (step->m_dwFlags & REQ_EXPECT_ACK) != 0;
@@ -317,28 +328,23 @@ void PauseBetweenRequests(const CCommStatusDlg& dlg)
     Sleep(static_cast<uint32_t>(delay));
 }
 
-void LinkLost(CCommStatusDlg& dlg)
-{
-    PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
-    CSingleLock lock(g_csQueue);
-    g_requestQueue.clear();
-    QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1), true);
-}
-
 } // namespace
 
 void FailPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
 {
     g_nRetries = 0;
-    if (g_nEfficiency == 0 || g_nHostNoResponses > kHostNoResponseLimit) {
+    if (g_nEfficiency == 0 || g_nHostNoResponses > kHostNoResponseLimit ||
+        g_nUncountedFailures >= kUncountedFailureLimit) {
         step.reset();
-        LinkLost(dlg);
+        EndLostLink(dlg);
         return;
     }
     if (g_nSlowModeTimeouts == 0) {
         if (CountingAllowed(dlg)) {
             --g_nEfficiency;
             PostNotice(dlg, VEK_NOTIFY_EXCHANGE_FAILED);
+        } else {
+            ++g_nUncountedFailures;
         }
         MakeSendable(*step);
     }
@@ -352,9 +358,21 @@ void FailPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
 
 void RunPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake)
 {
-    const Collected got = CollectReply(dlg, *step);
+    Collected got = CollectReply(dlg, *step);
+    // A reply given up while it claimed a NO CARRIER line: the modem's.
+    if (got == Collected::Failed && TakeDeferredNoCarrier()) {
+        SignalLineLost();
+        got = Collected::LineLost;
+    }
     if (got == Collected::LineLost && EndCallIfLineLost(dlg, step))
         return;
+    if (step->m_bAbort) {
+        // The panel had its moment to act on the abort; the call ends now,
+        // whatever it said.
+        step.reset();
+        EndLostLink(dlg);
+        return;
+    }
     if (got == Collected::NoAnswer) {
         CountNoAnswer(dlg, wake);
         FailPacketStep(dlg, std::move(step));

@@ -25,6 +25,9 @@ inline constexpr uint32_t kBusyPauseMs = 500;
 inline constexpr int32_t kReopenRetries = 4;
 // Counted no-answers beyond which the link is lost.
 inline constexpr int32_t kHostNoResponseLimit = 4;
+// Failed exchanges that cost no efficiency, in a row, that end the link as
+// ten counted ones would.
+inline constexpr int32_t kUncountedFailureLimit = 10;
 
 void RunPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake);
 

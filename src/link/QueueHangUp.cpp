@@ -2,6 +2,7 @@
 
 #include "dialog/CCommStatusDlg.h"
 #include "frame/CComm2App.h"
+#include "link/CallPhase.h"
 #include "link/FramesControl.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
@@ -31,12 +32,19 @@ void HangUpWithoutCall(CCommStatusDlg& dlg, int a)
 void QueueHangUp(CCommStatusDlg& dlg, int a, int b)
 {
     g_nAnswerRestartArg = b;
+    // Already being ended (a loss, an earlier hang-up): its end is queued,
+    // and a second one would run after the port has closed.
+    if (CallIsEnding())
+        return;
     if (!g_bOnline) {
         HangUpWithoutCall(dlg, a);
         return;
     }
     // The panel has not identified itself yet: nothing to hang up safely.
     if (g_bConnectPending)
+        return;
+    CSingleLock lock(g_csQueue);
+    if (!BeginEndingCall())
         return;
     if (g_bIdleDisconnect)
         ReportToHost(VEK_NOTIFY_IDLE_HANGUP);

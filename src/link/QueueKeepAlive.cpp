@@ -14,8 +14,13 @@ void QueueKeepAlive(CCommStatusDlg& dlg, bool noReply, bool atHead)
     if (frame.empty())
         return;
     CSingleLock lock(g_csQueue);
-    if (!noReply)
+    if (!noReply) {
+        // Work the host added meanwhile keeps the line busy itself; it is
+        // never dropped for a keep-alive.
+        if (QueueHoldsHostRequest())
+            return;
         g_requestQueue.clear();
+    }
     auto step = std::make_unique<CPool>(frame, noReply ? STEP_SEND_ONLY : STEP_PACKET, 4, CODE_NONE, 1);
     step->m_bKeepAlive = true;
     if (atHead)

@@ -167,6 +167,7 @@ void ReceiveBuffer::ScanShortCodes(const ScanRules& rules, ScanVerdict& verdict)
         verdict.packetComplete = true;
         return;
     }
+    verdict.cutBehind = Size() - total;
     Truncate(total);
     verdict.packetGood = true;
     verdict.packetComplete = true;
@@ -194,6 +195,7 @@ void ReceiveBuffer::ScanLongFrames(int linkMode, ScanVerdict& verdict)
         const size_t covered = header + length - 2;
         const uint16_t crc = FrontCrc(covered);
         if ((*this)[covered] == (crc >> 8) && (*this)[covered + 1] == (crc & 0xFFU)) {
+            verdict.cutBehind = Size() - (header + length);
             Truncate(header + length);
             verdict.packetGood = true;
             verdict.packetComplete = true;

@@ -14,15 +14,16 @@
 namespace vek {
 
 struct ScanVerdict {
-    bool bytesArrived = false; // always set by a scan: the worker's bytes-arrived event
+    bool bytesArrived = false;   // always set by a scan: the worker's bytes-arrived event
     bool packetComplete = false; // set the packet-complete event
-    bool packetGood = false; // the complete frame passed its check
-    bool resynced = false; // a long-frame length below 2 was skipped
+    bool packetGood = false;     // the complete frame passed its check
+    bool resynced = false;       // a long-frame length below 2 was skipped
+    size_t cutBehind = 0;        // bytes behind a good complete frame, cut off
 };
 
 struct ScanRules {
-    int linkMode = 0; // above 5 as 5; 0 and below: no framing, only bytes-arrived
-    bool identifyStep = false; // the step in progress waits for an identification reply
+    int linkMode = 0;             // above 5 as 5; 0 and below: no framing, only bytes-arrived
+    bool identifyStep = false;    // the step in progress waits for an identification reply
     bool wideCode50Panel = false; // panel identified as type 0xE2 version 0x96
 };
 

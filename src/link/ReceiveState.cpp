@@ -5,6 +5,8 @@
 #include "link/SessionState.h"
 #include "link/ShortCodes.h"
 
+#include <utility>
+
 namespace vek {
 
 ReceiveBuffer g_rxBuffer;
@@ -13,6 +15,9 @@ namespace {
 
 void Publish(const ScanVerdict& verdict)
 {
+    // The frame that claimed a NO CARRIER line completed: it was data.
+    if (verdict.packetComplete && verdict.packetGood)
+        g_bNoCarrierDeferred = false;
     // Verdicts are stored before the events that make the worker read them.
     g_bPacketGood = verdict.packetGood ? 1 : 0;
     g_bResynced = verdict.resynced ? 1 : 0;
@@ -29,8 +34,26 @@ ScanRules CurrentScanRules(const CCommStatusDlg& dlg)
     ScanRules rules;
     rules.linkMode = dlg.m_nLinkMode;
     rules.identifyStep = g_nCurrentStepType == STEP_IDENTIFY;
-    rules.wideCode50Panel = IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
+    rules.wideCode50Panel = IdentifiesWideCode50Panel(dlg);
     return rules;
+}
+
+bool TakeDeferredNoCarrier()
+{
+    CSingleLock lock(g_csReceive);
+    return std::exchange(g_bNoCarrierDeferred, false);
+}
+
+bool IdentifiesWideCode50Panel(const CCommStatusDlg& dlg)
+{
+    CSingleLock lock(g_csReceive);
+    return IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
+}
+
+PanelIdentification IdentificationOf(const CCommStatusDlg& dlg)
+{
+    CSingleLock lock(g_csReceive);
+    return dlg.m_ident;
 }
 
 ScanVerdict FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules)

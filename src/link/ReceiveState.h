@@ -2,6 +2,7 @@
 // scanner's verdicts about its front.
 #pragma once
 
+#include "link/PanelIdentification.h"
 #include "link/ReceiveScanner.h"
 
 #include <atomic>
@@ -18,9 +19,22 @@ extern ReceiveBuffer g_rxBuffer;
 inline std::atomic<int32_t> g_bPacketGood{0};
 // The scanner skipped a length below 2 to find its footing again.
 inline std::atomic<int32_t> g_bResynced{0};
+// A whole NO CARRIER line arrived inside a frame that may still complete.
+// Guarded by g_csReceive: set by the receive route, cleared when a good frame
+// completes, taken by the worker when the frame that claimed it fails.
+inline bool g_bNoCarrierDeferred = false;
+
+// Worker: whether a NO CARRIER line waited on a frame that has now failed.
+bool TakeDeferredNoCarrier();
 
 // What the scanner needs to know of the call in hand.
 ScanRules CurrentScanRules(const CCommStatusDlg& dlg);
+
+// The dialog's identification (m_ident, m_lastReply) is guarded by
+// g_csReceive: the worker identifies the panel while the host's thread may
+// re-read an answered call's reply and routes received bytes.
+bool IdentifiesWideCode50Panel(const CCommStatusDlg& dlg);
+PanelIdentification IdentificationOf(const CCommStatusDlg& dlg);
 
 // Appends received packet bytes, scans, and raises the scanner's events.
 // The caller holds g_csReceive.

@@ -1,5 +1,7 @@
 #include "link/RequestQueue.h"
 
+#include <algorithm>
+
 namespace vek {
 
 std::deque<std::unique_ptr<CPool>> g_requestQueue;
@@ -68,8 +70,19 @@ void QueueClear()
 void QueueCutToHead()
 {
     CSingleLock lock(g_csQueue);
-    if (g_requestQueue.size() > 1)
-        g_requestQueue.erase(g_requestQueue.begin() + 1, g_requestQueue.end());
+    if (g_requestQueue.size() <= 1)
+        return;
+    // A request the host was given 1 for must still end in its outcome.
+    std::erase_if(g_requestQueue, [head = g_requestQueue.front().get()](const auto& step) {
+        return step.get() != head && !(step && step->m_bHostRequest);
+    });
+}
+
+bool QueueHoldsHostRequest()
+{
+    CSingleLock lock(g_csQueue);
+    return std::any_of(g_requestQueue.begin(), g_requestQueue.end(),
+                       [](const auto& step) { return step && step->m_bHostRequest; });
 }
 
 } // namespace vek

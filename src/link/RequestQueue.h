@@ -42,7 +42,10 @@ void QueueInsertHead(std::unique_ptr<CPool> step, bool setEvent);
 std::unique_ptr<CPool> QueueTakeHead();
 size_t QueueCount();
 void QueueClear();
-// Deletes everything but the head (the step in hand stays).
+// Deletes everything but the head (the step in hand stays) and the host's
+// requests.
 void QueueCutToHead();
+// Whether a step carrying a host request is queued.
+bool QueueHoldsHostRequest();
 
 } // namespace vek

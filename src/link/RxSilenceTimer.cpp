@@ -11,6 +11,7 @@ namespace vek {
 namespace {
 
 std::atomic<SilenceTimerStarter> g_starter{nullptr};
+std::atomic<SilenceTimerCanceller> g_canceller{nullptr};
 
 // The timer's state. m_mutex is held while a timer acts on an event, and a
 // cancel takes it to move the generation on, so the two never interleave.
@@ -117,6 +118,11 @@ void StartRxSilenceTimer(uint32_t intervalMs)
 void CancelRxSilenceTimer()
 {
     TimerState& t = State();
+    if (g_starter.load() != nullptr) {
+        if (const SilenceTimerCanceller canceller = g_canceller.load())
+            canceller();
+        return;
+    }
     std::lock_guard lock(t.mutex);
     NextGeneration(t);
     t.pending = false;
@@ -136,5 +142,7 @@ void StopRxSilenceTimerThread()
 }
 
 void SetSilenceTimerStarter(SilenceTimerStarter starter) { g_starter = starter; }
+
+void SetSilenceTimerCanceller(SilenceTimerCanceller canceller) { g_canceller = canceller; }
 
 } // namespace vek

@@ -25,5 +25,8 @@ void StopRxSilenceTimerThread();
 // Null restores the real timer thread.
 using SilenceTimerStarter = void (*)(uint32_t intervalMs);
 void SetSilenceTimerStarter(SilenceTimerStarter starter);
+// And what a cancel does, while a starter is set (null: nothing).
+using SilenceTimerCanceller = void (*)();
+void SetSilenceTimerCanceller(SilenceTimerCanceller canceller);
 
 } // namespace vek

@@ -10,6 +10,7 @@ void ResetWorkerCounters()
     g_nRetries = 0;
     g_nSlowModeTimeouts = 0;
     g_nHostNoResponses = 0;
+    g_nUncountedFailures = 0;
     g_nIdleCountdown = 9999;
     g_nKeepAliveCountdown = 9999;
     ClearLineLoss();

@@ -11,6 +11,9 @@ inline std::atomic<int32_t> g_nEfficiency{10};
 inline std::atomic<int32_t> g_nRetries{0};
 inline std::atomic<int32_t> g_nSlowModeTimeouts{0};
 inline std::atomic<int32_t> g_nHostNoResponses{0};
+// Failed exchanges in a row that cost no efficiency (no host record, or the
+// host's no-idle-calls flag): they end the call as the efficiency would.
+inline std::atomic<int32_t> g_nUncountedFailures{0};
 inline std::atomic<int32_t> g_nIdleCountdown{9999};
 inline std::atomic<uint32_t> g_nKeepAliveCountdown{9999};
 inline std::atomic<int32_t> g_nNoResponses{0};

@@ -1,10 +1,13 @@
 #include "link/SimpleSteps.h"
 
 #include "dialog/CCommStatusDlg.h"
+#include "link/LineLoss.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "vek_comm2.h"
+
+#include <utility>
 
 namespace vek {
 
@@ -26,6 +29,13 @@ void RunNotifyStep(CCommStatusDlg& dlg, const CPool& step)
     PostMessageA(dlg.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(step.m_nCode), step.m_nCallSerial);
 }
 
-void ClearReceiveBuffer() { g_rxBuffer.Clear(); }
+void ClearReceiveBuffer()
+{
+    g_rxBuffer.Clear();
+    // The frame in progress is given up: a NO CARRIER line it claimed was
+    // the modem's.
+    if (std::exchange(g_bNoCarrierDeferred, false))
+        SignalLineLost();
+}
 
 } // namespace vek

@@ -4,6 +4,7 @@
 #include "frame/HostPanelRecord.h"
 #include "link/FramesLong.h"
 #include "link/FramesTransfer.h"
+#include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/ShortCodes.h"
 #include "vek_comm2.h"
@@ -27,7 +28,7 @@ std::optional<TransferHalves> SplitShort(const CCommStatusDlg& dlg, const CPool&
     const ByteArray& f = step.m_data;
     if (f.empty())
         return std::nullopt;
-    const bool wide = IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
+    const bool wide = IdentifiesWideCode50Panel(dlg);
     const uint8_t length = ShortReplyLength(f[0], wide);
     if (length == kShortCodeUnknown || length < 3)
         return std::nullopt; // unknown codes and single items are not split

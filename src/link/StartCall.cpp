@@ -2,6 +2,7 @@
 
 #include "dialog/CCommStatusDlg.h"
 #include "link/BuildLinkFrame.h"
+#include "link/CallPhase.h"
 #include "link/ParseIdentification.h"
 #include "link/QueueKeepAlive.h"
 #include "link/QueueSessionOpen.h"
@@ -38,8 +39,13 @@ void TakeCallOptions(CCommStatusDlg& dlg, PanelRecordView record)
 // switch an extended modem's answered line back to data, open the session.
 int ContinueAnsweredCall(CCommStatusDlg& dlg, PanelRecordView record, const CModem& modem)
 {
-    ByteArray reply = dlg.m_lastReply;
-    ParseIdentification(reply, dlg.m_ident, dlg.m_lastReply, record);
+    PanelIdentification ident;
+    {
+        CSingleLock lock(g_csReceive);
+        ByteArray reply = dlg.m_lastReply;
+        ParseIdentification(reply, dlg.m_ident, dlg.m_lastReply, record);
+        ident = dlg.m_ident;
+    }
     PanelTraits traits;
     if (record.IsAttached()) {
         traits.expectedType = record.ExpectedType();
@@ -53,9 +59,11 @@ int ContinueAnsweredCall(CCommStatusDlg& dlg, PanelRecordView record, const CMod
                     false);
         QueueKeepAlive(dlg, true, false);
     }
-    if (dlg.m_ident.identificationFlags & PanelIdentification::kFlagDelaySessionOpen)
+    if (ident.identificationFlags & PanelIdentification::kFlagDelaySessionOpen)
         Sleep(kSessionOpenDelayMs);
+    CSingleLock lock(g_csQueue);
     QueueSessionOpen(dlg, false);
+    OpenCallForRequests();
     return 1;
 }
 

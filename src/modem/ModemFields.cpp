@@ -133,6 +133,8 @@ const std::vector<ModemFieldInfo>& ModemFields()
     return fields;
 }
 
+std::string_view ModemFieldName(const ModemFieldInfo& field) { return ShortName(field.name); }
+
 const ModemFieldInfo* FindModemField(std::string_view name)
 {
     for (const ModemFieldInfo& f : ModemFields())
@@ -214,8 +216,8 @@ std::string DescribeModemDatabase(const CModemSettings& settings)
             std::string value = GetModemField(*modem, f);
             if (f.isText)
                 value = QuoteText(value);
-            out += "  " + std::string(f.name) + std::string(f.name.size() < 20 ? 20 - f.name.size() : 1, ' ') + value +
-                   "\n";
+            const std::string_view name = ModemFieldName(f);
+            out += "  " + std::string(name) + std::string(name.size() < 20 ? 20 - name.size() : 1, ' ') + value + "\n";
         }
         std::string flags;
         if (modem->m_dwFlags & MODEM_PCLINK)

@@ -19,6 +19,10 @@ struct ModemFieldInfo {
 // Every field in declaration order.
 const std::vector<ModemFieldInfo>& ModemFields();
 
+// The name a user reads and types: the member name without its prefix
+// ("ComPort" for m_nComPort).
+std::string_view ModemFieldName(const ModemFieldInfo& field);
+
 // Finds a field by its member name or by the name without prefix ("Init",
 // "BaudRate"), ignoring case. Null when there is none.
 const ModemFieldInfo* FindModemField(std::string_view name);

@@ -46,6 +46,12 @@ void ManualClock::SetAutoAdvance(bool on)
     EventHubCondition().notify_all();
 }
 
+void ManualClock::SetIdleHook(IdleHook hook)
+{
+    std::lock_guard lock(EventHubMutex());
+    m_idleHook = std::move(hook);
+}
+
 size_t ManualClock::Waiters()
 {
     std::lock_guard lock(EventHubMutex());

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace vek {
 
@@ -32,6 +33,15 @@ public:
 
     void Advance(uint64_t ms);
     void SetAutoAdvance(bool on);
+    // With auto-advance, a test that runs the worker's steps on its own
+    // thread lets the rest of the world act while a step waits: the hook is
+    // called, with no lock held, when a wait would block. It may advance the
+    // clock (not past deadlineMs; UINT64_MAX for a wait without limit) and
+    // act; it returns false when nothing happens before the deadline. A wait
+    // without limit that nothing can end then returns as timed out. Waits
+    // inside the hook do not call it again.
+    using IdleHook = std::function<bool(uint64_t deadlineMs)>;
+    void SetIdleHook(IdleHook hook);
     // Threads blocked in a timed or untimed wait right now.
     size_t Waiters();
     // Blocks (in real time, at most realTimeoutMs) until at least n threads
@@ -47,6 +57,7 @@ private:
     friend class EventWaiter;
     uint64_t m_now;
     bool m_autoAdvance = false;
+    IdleHook m_idleHook;
     size_t m_waiters = 0;
     uint64_t m_entries = 0;
 };

@@ -4,6 +4,7 @@
 #include "platform/EventHub.h"
 
 #include <chrono>
+#include <cstdint>
 
 namespace vek {
 
@@ -30,6 +31,8 @@ namespace {
 
 // Guarded by the hub mutex.
 bool g_waitsAbandoned = false;
+// The calling thread runs a manual clock's idle hook.
+thread_local bool t_inIdleHook = false;
 
 } // namespace
 
@@ -106,6 +109,18 @@ private:
             }
             if ((!infinite && clock.m_now >= deadline) || g_waitsAbandoned)
                 break;
+            if (clock.m_autoAdvance && clock.m_idleHook && !t_inIdleHook) {
+                const ManualClock::IdleHook hook = clock.m_idleHook;
+                lock.unlock();
+                t_inIdleHook = true;
+                const bool acted = hook(infinite ? UINT64_MAX : deadline);
+                t_inIdleHook = false;
+                lock.lock();
+                if (acted)
+                    continue;
+                if (infinite)
+                    break;
+            }
             if (!infinite && clock.m_autoAdvance) {
                 clock.m_now = deadline;
                 break;

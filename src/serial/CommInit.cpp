@@ -1,6 +1,7 @@
 // Opening the port and starting the modem.
 #include "dialog/CCommStatusDlg.h"
 #include "frame/HostPanelRecord.h"
+#include "link/CallPhase.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "modem/ModemCommands.h"
@@ -59,6 +60,7 @@ bool CCommStatusDlg::CheckPortAvailable(int port)
 int CCommStatusDlg::CommInit(int completionCode)
 {
     ++g_nCallSerial; // what an earlier call's end still queued leaves alone
+    CloseCall();
     CModem* modem = CurrentModem();
     if (modem == nullptr)
         return 0;

@@ -1,5 +1,6 @@
 // The control's events: status texts, and where received characters go.
 #include "dialog/CCommStatusDlg.h"
+#include "link/CarrierWatch.h"
 #include "link/LineLoss.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
@@ -27,29 +28,80 @@ const char* StatusText(int16_t code)
 
 } // namespace
 
-void CCommStatusDlg::WatchReceived(const std::string& bytes, bool atBoundary)
+bool CCommStatusDlg::WatchesForNoCarrier() const
 {
-    if (!g_bOnline) {
+    // Only a modem says NO CARRIER; on a cable those bytes are the panel's.
+    const CModem* modem = CurrentModem();
+    return g_bOnline && modem != nullptr && !modem->IsPCLink();
+}
+
+void CCommStatusDlg::ReceivePacketBytes(std::span<const uint8_t> bytes)
+{
+    const ScanRules rules = CurrentScanRules(*this);
+    if (!WatchesForNoCarrier()) {
+        m_noCarrierWatch.Reset();
+        FeedPacketBytes(bytes, rules);
+        return;
+    }
+    // The bytes go to the scanner up to each result line the watch finds,
+    // so that the scanner can say whether a frame still claims it.
+    bool complete = false;
+    for (size_t pos = 0; pos < bytes.size();) {
+        const size_t found = m_noCarrierWatch.Feed(bytes.subspan(pos));
+        const size_t end = found == 0 ? bytes.size() : pos + found;
+        bool claimed = false;
+        bool pending = false;
+        if (!complete) {
+            const ScanVerdict verdict = FeedPacketBytes(bytes.subspan(pos, end - pos), rules);
+            complete = verdict.packetComplete;
+            // A good frame that ends with the line holds it as data; a frame
+            // still coming holds all that is buffered.
+            claimed = verdict.packetComplete ? verdict.packetGood && verdict.cutBehind == 0
+                                             : !rules.identifyStep && rules.linkMode > 0 && !g_rxBuffer.Empty();
+            pending = claimed && !verdict.packetComplete;
+        }
+        pos = end;
+        if (found == 0)
+            break;
+        if (pending)
+            g_bNoCarrierDeferred = true; // judged when that frame fails
+        else if (!claimed)
+            SignalLineLost();
+    }
+}
+
+void CCommStatusDlg::WatchSurplus(std::span<const uint8_t> bytes)
+{
+    if (!WatchesForNoCarrier()) {
         m_noCarrierWatch.Reset();
         return;
     }
-    if (bytes.empty())
-        return;
-    const std::span<const uint8_t> view(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    if (m_noCarrierWatch.Feed(view, atBoundary, NowMs()))
+    // Behind a complete frame no frame claims anything.
+    if (m_noCarrierWatch.Feed(bytes) != 0)
         SignalLineLost();
 }
 
 void CCommStatusDlg::WatchLineEvent(int16_t code)
 {
-    if (!g_bOnline)
-        return;
-    const bool carrierDropped = code == COMM_EV_CD && !m_commCtrl.GetCDHolding();
+    if (code == COMM_EV_CD) {
+        if (m_commCtrl.GetCDHolding())
+            OnCarrierUp();
+        else if (g_bOnline)
+            OnCarrierDown();
+    }
     // A vanished device reports one last DSR change.
-    const bool deviceGone = code == COMM_EV_DSR && m_commCtrl.IsDeviceGone();
-    if (carrierDropped || deviceGone)
+    if (g_bOnline && code == COMM_EV_DSR && m_commCtrl.IsDeviceGone())
         SignalLineLost();
 }
+
+namespace {
+
+std::span<const uint8_t> AsBytes(const std::string& text)
+{
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+} // namespace
 
 void CCommStatusDlg::OnCommEvent()
 {
@@ -61,6 +113,8 @@ void CCommStatusDlg::OnCommEvent()
         const bool packetComplete = g_evPacketComplete.IsSet();
         const bool modemDone = g_evModemDone.IsSet();
         if (!modemDone) {
+            // A modem command's answer: the recogniser reads it.
+            m_noCarrierWatch.Reset();
             CSingleLock lock(g_csReceive);
             AppendModemText(g_strModemResponse, m_commCtrl.GetInput());
             ParseModemResponse();
@@ -68,21 +122,13 @@ void CCommStatusDlg::OnCommEvent()
             CSingleLock lock(g_csReceive);
             m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
             const std::string bytes = m_commCtrl.GetInput();
-            const size_t before = g_rxBuffer.Size();
-            WatchReceived(bytes, before == 0);
-            const ScanVerdict verdict = FeedPacketBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
-                                                        CurrentScanRules(*this));
-            // A good frame is cut to its own length: what came behind it in
-            // the same arrival starts at a frame boundary.
-            const size_t frameEnd = g_rxBuffer.Size();
-            if (verdict.packetComplete && verdict.packetGood && !verdict.resynced && frameEnd >= before &&
-                frameEnd - before < bytes.size())
-                WatchReceived(bytes.substr(frameEnd - before), true);
+            ReceivePacketBytes(AsBytes(bytes));
         } else {
             // A complete packet still waits for the worker: surplus, though
             // it may still tell that the line has gone.
             m_commCtrl.SetInputLen(m_commCtrl.GetInBufferCount());
-            WatchReceived(m_commCtrl.GetInput(), true);
+            const std::string bytes = m_commCtrl.GetInput();
+            WatchSurplus(AsBytes(bytes));
         }
     }
     WatchLineEvent(code);

@@ -1,5 +1,6 @@
 // The send path: one byte per write, paced by rule, gated on DSR.
 #include "dialog/CCommStatusDlg.h"
+#include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "platform/Clock.h"
@@ -116,7 +117,7 @@ int CCommStatusDlg::SendString(const CPool& step)
     ctx.linkMode = m_nLinkMode;
     ctx.byteDelay = m_nByteDelay;
     ctx.dialFrame = m_bDialFrame != 0;
-    ctx.panelType = static_cast<int16_t>(m_ident.panelType);
+    ctx.panelType = static_cast<int16_t>(IdentificationOf(*this).panelType);
     ctx.hasRecord = record.IsAttached();
     ctx.panelOptions = record.IsAttached() ? record.PanelOptions() : 0;
     ctx.noResponses = g_nNoResponses;

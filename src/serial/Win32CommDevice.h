@@ -3,14 +3,17 @@
 #pragma once
 
 #include "serial/SerialDevice.h"
+#include "serial/win/BoundedThread.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 namespace vek {
+
+struct CommReaderLink;
 
 // Opens the port with no sharing and closes it again: COM ports are
 // exclusive, so this tells whether it could be had right now.
@@ -37,27 +40,27 @@ public:
     std::string LastError() const override;
 
 private:
+    friend class CommReader;
+
     bool Configure(HANDLE port, const std::string& settings);
     bool StartReader(HANDLE port);
-    void ReaderLoop(HANDLE port);
-    // One WaitCommEvent; false when the reader must end.
-    bool WaitForEvents(HANDLE port, OVERLAPPED& ov, DWORD& events);
-    // Reads exactly what the driver holds; false when the device has gone.
-    bool ReadWaiting(HANDLE port, OVERLAPPED& ov);
+    // Cuts off a reader that did not end in time; it may still be in the driver.
+    void LetReaderGo();
+    // From the reader thread, under the link's lock.
+    void ReportReceived(std::span<const uint8_t> bytes);
     void ReportEvents(DWORD events, DWORD errors);
-    // Close has asked the reader to end.
-    bool Stopping() const;
     void MarkGone();
     void SetError(std::string text);
 
     DeviceSink* m_sink = nullptr;
     std::atomic<HANDLE> m_port{INVALID_HANDLE_VALUE};
-    HANDLE m_stop = nullptr; // manual-reset: wakes the reader to end
+    // Open and Close only; the reader holds its own copy.
+    std::shared_ptr<CommReaderLink> m_link;
+    BoundedThread m_reader;
     std::atomic<bool> m_gone{false};
     std::atomic<bool> m_hasModemLines{false};
     std::atomic<bool> m_txPending{false};
     std::atomic<bool> m_dtr{true};
-    std::thread m_reader;
     mutable std::mutex m_errorMutex;
     std::string m_lastError;
 };

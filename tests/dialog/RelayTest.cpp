@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
 namespace vek::test {
 namespace {
 
@@ -175,6 +178,37 @@ TEST_F(RelayTest, KeepAliveDueAsksTheHostOnlyWhenIdleWithARecord)
     dlg.OnKeepAliveDue(0, 0);
     EXPECT_EQ(g_onlineCalls, 2);
     QueueClear();
+}
+
+TEST_F(RelayTest, HostMayUseTheLibraryFromAnyThreadInsideTheIdleCallback)
+{
+    PanelRecord record;
+    h.Dlg().m_pPanelRecord = record.Get();
+    // The worker, or any thread of the host, takes the queue's lock while
+    // the host is inside the callback: no lock of the library is held there.
+    bool otherThreadGotIn = false;
+    std::future<size_t> other; // outlives the callback, should the lock be held
+    g_onlineAction = [&] {
+        other = std::async(std::launch::async, [] { return QueueCount(); });
+        otherThreadGotIn = other.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    };
+    h.Dlg().OnKeepAliveDue(0, 0);
+    g_onlineAction = nullptr;
+    EXPECT_EQ(g_onlineCalls, 1);
+    EXPECT_TRUE(otherThreadGotIn);
+}
+
+TEST_F(RelayTest, ConnectedCutsSetUpStepsButNeverAHostsRequest)
+{
+    QueueSteps(3); // the step in hand and two of the call's set-up
+    auto request = std::make_unique<CPool>(ByteArray{1}, STEP_PACKET, 5, 6, 1);
+    request->m_bHostRequest = true;
+    QueueAppend(std::move(request), false);
+    h.Dlg().OnWorkerStatus(32, 0);
+    const auto steps = QueuedSteps();
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].code, 0);
+    EXPECT_EQ(steps[1], (QueuedStep{2, 5, 6, {1}}));
 }
 
 TEST_F(RelayTest, ForcedHangUpOnlyWhileOnlineAndAheadOfEverything)

@@ -95,5 +95,30 @@ TEST_F(LineLossE2ETest, FastAnswerToARetryIsHeard)
     EXPECT_EQ(sim->Observe().counters.refusals, kReads);
 }
 
+// The modem's NO CARRIER as a real modem delivers it, a byte or a few at a
+// time at the line's pace, right behind the panel's fifth reply.
+class PacedLineLossE2ETest : public LineLossE2ETest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PacedLineLossE2ETest, NoCarrierAtTheLinesPaceEndsTheCallAtOnce)
+{
+    panelsim::Options options;
+    options.lineRate = true;
+    options.panel.linkMode = GetParam();
+    options.faults.dropAfterReplies = 5; // session open, then four reads
+    StartPanel(options);
+    SetupModem();
+    record.Set16(VEK_PANEL_LINK_MODE, static_cast<uint16_t>(GetParam()));
+    ASSERT_TRUE(PlaceCall()) << CodesText();
+    for (uint16_t i = 0; i < 8; ++i)
+        AddPool('u', 0x52, static_cast<uint16_t>(kPatternAddress + 8 * i), {}, 8);
+    // Counting would take 40 s; the modem's words end it within moments.
+    ASSERT_TRUE(WaitFor(27, 5000ms)) << CodesText();
+    ASSERT_TRUE(WaitFor(9, 5000ms)) << CodesText();
+    EXPECT_EQ(Codes(), (std::vector<WPARAM>{9, 30, 23, 32, 90, 3, 6, 6, 6, 6, 27, 8, 9}));
+    EXPECT_TRUE(PortClosed());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PacedLineLossE2ETest, ::testing::Values(2, 4));
+
 } // namespace
 } // namespace vek::test

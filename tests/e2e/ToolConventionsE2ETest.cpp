@@ -45,7 +45,7 @@ TEST(ToolConventionsE2ETest, UsageErrorsExitTwoAndSayWhy)
         {"panelsim", {"--refuse-next", "x:7"}, "\"x\" is not a number"},
         {"panelsim", {"--memory", image}, "holds 3 bytes; a memory image is exactly 65536"},
         {"panelsim", {"--bogus"}, "--bogus"},
-        {"vekmdm", {"set"}, "usage:"},
+        {"vekmdm", {"set"}, "set takes FILE INDEX FIELD VALUE"},
     };
     for (const Case& c : cases) {
         const ToolRun run = RunTool(ToolPath(c.tool), c.args);

@@ -4,6 +4,7 @@
 // the library's own headers, so that a wrong constant cannot pass.
 #include "frame/CComm2App.h"
 #include "link/AddPool.h"
+#include "link/CallPhase.h"
 #include "link/CommThreadProc.h"
 #include "link/ParseIdentification.h"
 #include "link/RequestQueue.h"
@@ -167,6 +168,7 @@ TEST(HostContractTest, TransferRequestsBecomeThePanelsFrames)
         SCOPED_TRACE(row.what);
         DialogHarness h;
         h.OpenPort();
+        g_nCallPhase = CALL_OPEN; // the session is open: requests are taken
         PanelRecord record;
         record.Set16(4788, row.panelOptions);
         h.Dlg().m_pPanelRecord = record.Get();

@@ -131,6 +131,26 @@ TEST_F(LifecycleTest, ForceHangUpRunsSynchronouslyAheadOfWaitingWork)
     g_bOnline = 0;
 }
 
+TEST_F(LifecycleTest, HostMayStopTheLibraryFromInsideTheIdleCallback)
+{
+    ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);
+    CCommStatusDlg* dlg = theApp.m_pStatusDlg;
+    PanelRecord record;
+    dlg->m_pPanelRecord = record.Get();
+    int uninit = -1;
+    g_onlineAction = [&] { uninit = VEKComm2_Uninit(); };
+    // Six silent ticks have passed: the worker asks for work.
+    PostMessageA(dlg->m_hWnd, VEK_WM_COMM_KEEPALIVE, 0, 0);
+    for (int i = 0; i < 100 && uninit < 0; ++i)
+        PumpMessages(10);
+    g_onlineAction = nullptr;
+    EXPECT_EQ(uninit, 1);
+    EXPECT_EQ(theApp.m_pStatusDlg.load(), nullptr);
+    // Whatever was still queued for the window is dropped, and a new start works.
+    PumpMessages(10);
+    EXPECT_EQ(VEKComm2_Init(host.Handle()), 1);
+}
+
 TEST_F(LifecycleTest, ResetEfficiencyAndTheNoOpExports)
 {
     ASSERT_EQ(VEKComm2_Init(host.Handle()), 1);

@@ -80,6 +80,9 @@ fi
 
 for tool in "$@"; do
     [ -x "$prefix/$bindir/$tool" ] || fail "tool not installed: $tool"
+    page=$(find "$prefix" -path "*/man1/$tool.1")
+    [ -n "$page" ] || fail "manual page not installed: $tool.1"
+    if grep -q "$build" "$page"; then fail "$tool.1 names the build folder $build"; fi
 done
 for tool in "$@"; do
     case $tool in

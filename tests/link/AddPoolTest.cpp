@@ -1,11 +1,13 @@
 // Host transfer requests become packet steps.
 #include "link/AddPool.h"
+#include "link/CallPhase.h"
 #include "link/RequestQueue.h"
 #include "platform/Handles.h"
 #include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vek::test {
@@ -13,7 +15,12 @@ namespace {
 
 class AddPoolTest : public ::testing::Test {
 protected:
-    AddPoolTest() { h.OpenPort(); }
+    AddPoolTest()
+    {
+        h.OpenPort();
+        g_nCallPhase = CALL_OPEN; // the session-open frame is queued
+    }
+    ~AddPoolTest() override { g_nCallPhase = CALL_CLOSED; }
     struct Request {
         HGLOBAL record = 0;
         HGLOBAL data = 0;
@@ -66,11 +73,13 @@ protected:
     size_t HostNotices(WPARAM code)
     {
         size_t n = 0;
-        // Refusals travel as the worker's notices do, through the dialog.
         for (const Message& m : h.DialogWindow().Drain(1025))
             n += m.wParam == code;
         return n;
     }
+
+    // A refusal waits in the queue behind the requests made before it.
+    static bool IsRefusal(const CPool& step) { return step.m_nType == STEP_NOTIFY && step.m_nCode == 97; }
 
     DialogHarness h;
 };
@@ -104,16 +113,6 @@ TEST_F(AddPoolTest, ShortCodeReadEndsWithCodeSix)
     const auto steps = Queued();
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].m_nCode, 6);
-}
-
-TEST_F(AddPoolTest, ShortCodeCountWithLowByteZeroQueuesNothingAndFreesBoth)
-{
-    h.Dlg().m_nLinkMode = 3;
-    const Request r = Make('-', 256, 256);
-    AddPool(h.Dlg(), r.record);
-    EXPECT_TRUE(Queued().empty());
-    EXPECT_EQ(GlobalSize(r.record), 0u);
-    EXPECT_EQ(GlobalSize(r.data), 0u);
 }
 
 TEST_F(AddPoolTest, ReadWithReplyCommandWantsThatReply)
@@ -188,56 +187,101 @@ TEST_F(AddPoolTest, RequestNothingCanCarryOrReadIsNotTakenAndSaysSo)
     GlobalFree(r.data);
 }
 
-TEST_F(AddPoolTest, UnlockableDataBlockDropsTheRequestAndFreesTheRecord)
+TEST_F(AddPoolTest, RequestThatCannotBeCarriedWholeIsTakenAndRefusedInItsTurn)
 {
-    h.Dlg().m_nLinkMode = 2;
-    const Request r = Make('-', 2, 2);
-    GlobalFree(r.data);
-    EXPECT_EQ(AddPool(h.Dlg(), r.record), 1);
-    EXPECT_TRUE(Queued().empty());
-    EXPECT_EQ(HostNotices(97), 1u);
-    EXPECT_EQ(GlobalSize(r.record), 0u);
-}
-
-TEST_F(AddPoolTest, WriteLongerThanItsDataBlockIsRefusedNotReadPastTheBlock)
-{
-    for (int mode : {2, 3}) {
-        h.Dlg().m_nLinkMode = mode;
-        const Request r = Make('-', 200, 10);
-        AddPool(h.Dlg(), r.record);
-        EXPECT_TRUE(Queued().empty()) << mode;
-        EXPECT_EQ(HostNotices(VEK_NOTIFY_TRANSFER_REFUSED), 1u) << mode;
-        EXPECT_EQ(GlobalSize(r.record), 0u);
-        EXPECT_EQ(GlobalSize(r.data), 0u);
+    struct Row {
+        const char* what;
+        int mode;
+        uint32_t operation;
+        uint32_t count;
+        size_t dataSize;
+        size_t recordSize;
+        bool freeData;
+        bool refused;
+    };
+    const Row rows[] = {
+        {"data block that cannot be locked", 2, '-', 2, 2, 48, true, true},
+        {"record too short for its fields", 2, '-', 2, 2, 20, false, true},
+        {"write longer than its data block", 2, '-', 200, 10, 48, false, true},
+        {"short write longer than its data block", 3, '-', 200, 10, 48, false, true},
+        {"mode 1 write its length byte cannot hold", 1, '-', 300, 300, 48, false, true},
+        {"mode 1 read longer than a reply can carry", 1, 'u', 253, 1, 48, false, true},
+        {"mode 1 read of the most a reply carries", 1, 'u', 252, 1, 48, false, false},
+        {"mode 2 read longer than a reply can carry", 2, 'u', 65533, 1, 48, false, true},
+        {"mode 2 read of the most a reply carries", 2, 'u', 65532, 1, 48, false, false},
+        {"mode 4 read longer than a reply can carry", 4, 'u', 65532, 1, 48, false, true},
+        {"mode 5 read longer than a reply can carry", 5, 'u', 65531, 1, 48, false, true},
+        {"short read of nothing", 3, 'u', 0, 1, 48, false, true},
+        {"short read of 256 (low byte 0)", 3, 'u', 256, 1, 48, false, true},
+        {"short read of 257 (not one byte)", 3, 'u', 257, 1, 48, false, true},
+        {"short read of 255", 3, 'u', 255, 1, 48, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        QueueClear();
+        h.Dlg().m_nLinkMode = row.mode;
+        // An earlier request still waits: the refusal must not overtake it.
+        AddPool(h.Dlg(), Make('u', 2, 1).record);
+        const Request r = Make(row.operation, row.count, row.dataSize, 0, row.recordSize);
+        if (row.freeData)
+            GlobalFree(r.data);
+        EXPECT_EQ(AddPool(h.Dlg(), r.record), 1);
+        const auto steps = Queued();
+        ASSERT_GE(steps.size(), 2u);
+        EXPECT_FALSE(IsRefusal(steps[0]));
+        EXPECT_EQ(IsRefusal(steps.back()), row.refused);
+        if (row.refused) {
+            EXPECT_EQ(steps.size(), 2u);
+        }
+        EXPECT_TRUE(std::all_of(steps.begin(), steps.end(), [](const CPool& s) { return s.m_bHostRequest; }));
+        EXPECT_EQ(HostNotices(97), 0u) << "nothing ahead of its turn";
+        EXPECT_EQ(GlobalSize(r.record), 0u); // taken: the library frees both
+        if (row.freeData)
+            continue;
+        if (row.recordSize >= 48) {
+            EXPECT_EQ(GlobalSize(r.data), 0u);
+        } else {
+            GlobalFree(r.data); // a record too short names no data block
+        }
     }
 }
 
-TEST_F(AddPoolTest, ModeOneFrameThatWouldNotFitIsRefused)
+TEST_F(AddPoolTest, OnlyAnOpenSessionTakesRequests)
 {
-    h.Dlg().m_nLinkMode = 1;
-    AddPool(h.Dlg(), Make('-', 300, 300).record);
-    EXPECT_TRUE(Queued().empty());
-    EXPECT_EQ(HostNotices(VEK_NOTIFY_TRANSFER_REFUSED), 1u);
+    struct Row {
+        const char* what;
+        int32_t phase;
+        int taken;
+    };
+    const Row rows[] = {
+        {"call being set up (dialling, identifying)", CALL_CLOSED, 0},
+        {"session open", CALL_OPEN, 1},
+        {"call being ended", CALL_ENDING, 0},
+    };
+    h.Dlg().m_nLinkMode = 2;
+    for (const Row& row : rows) {
+        QueueClear();
+        g_nCallPhase = row.phase;
+        const Request r = Make('u', 16, 1);
+        EXPECT_EQ(AddPool(h.Dlg(), r.record), row.taken) << row.what;
+        EXPECT_EQ(Queued().size(), static_cast<size_t>(row.taken)) << row.what;
+        if (row.taken == 0) {
+            // Not taken: both blocks are still the host's.
+            EXPECT_EQ(GlobalSize(r.record), 48u) << row.what;
+            EXPECT_EQ(GlobalSize(r.data), 1u) << row.what;
+            GlobalFree(r.record);
+            GlobalFree(r.data);
+        }
+    }
 }
 
-TEST_F(AddPoolTest, TooShortRecordIsDroppedAndFreed)
+TEST_F(AddPoolTest, LongestReadKeepsItsFullTimeout)
 {
     h.Dlg().m_nLinkMode = 2;
-    const Request r = Make('-', 2, 2, 0, 20);
-    EXPECT_EQ(AddPool(h.Dlg(), r.record), 1);
-    EXPECT_TRUE(Queued().empty());
-    EXPECT_EQ(HostNotices(97), 1u);
-    EXPECT_EQ(GlobalSize(r.record), 0u);
-    GlobalFree(r.data);
-}
-
-TEST_F(AddPoolTest, HugeCountCannotWrapTheTimeout)
-{
-    h.Dlg().m_nLinkMode = 2;
-    AddPool(h.Dlg(), Make('u', 0xFFFF, 1).record);
+    AddPool(h.Dlg(), Make('u', 65532, 1).record);
     const auto steps = Queued();
     ASSERT_EQ(steps.size(), 1u);
-    EXPECT_EQ(steps[0].m_nTimeout, 70 * 0xFFFF + 10000);
+    EXPECT_EQ(steps[0].m_nTimeout, 70 * 65532 + 10000);
 }
 
 } // namespace

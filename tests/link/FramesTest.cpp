@@ -120,8 +120,8 @@ TEST(FramesLinkStart, DialCommandFrameRefusesANumberItsLengthByteCannotHold)
 TEST(FramesLinkStart, IdentificationBlockLayout)
 {
     const Bytes block = BuildIdentificationBlock(0x12, 0x34, Bytes{0xA1, 0xB2, 0xC3, 0xD4});
-    const Bytes expected = WithCrc(
-        {0x04, 0x04, 0x04, 0x00, 0x0E, 0x12, 0x34, 0x00, 0xA1, 0xB2, 0xC3, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00});
+    const Bytes expected =
+        WithCrc({0x04, 0x04, 0x04, 0x00, 0x0E, 0x12, 0x34, 0x00, 0xA1, 0xB2, 0xC3, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00});
     EXPECT_EQ(block, expected);
     EXPECT_EQ(block.size(), kIdentificationBlockSize);
 }
@@ -201,9 +201,10 @@ TEST(FramesTransfer, ModeOneRefusesFramesItsLengthByteCannotHold)
     EXPECT_FALSE(BuildLongTransferFrame(1, Request(kOperationWrite, 251, data)).has_value());
     EXPECT_TRUE(BuildLongTransferFrame(1, Request('x', 252, data)).has_value());
     EXPECT_FALSE(BuildLongTransferFrame(1, Request('x', 253, data)).has_value());
-    // A read count above 255 would lose its high byte in mode 1.
-    EXPECT_TRUE(BuildLongTransferFrame(1, Request(kOperationRead, 255, {})).has_value());
-    EXPECT_FALSE(BuildLongTransferFrame(1, Request(kOperationRead, 256, {})).has_value());
+    // A mode 1 reply carries at most 252 bytes (length byte 255: command,
+    // payload, CRC), so no read asks for more.
+    EXPECT_TRUE(BuildLongTransferFrame(1, Request(kOperationRead, 252, {})).has_value());
+    EXPECT_FALSE(BuildLongTransferFrame(1, Request(kOperationRead, 253, {})).has_value());
     // The same requests fit mode 2.
     EXPECT_TRUE(BuildLongTransferFrame(2, Request(kOperationWrite, 251, data)).has_value());
     EXPECT_TRUE(BuildLongTransferFrame(2, Request(kOperationRead, 256, {})).has_value());
@@ -294,13 +295,21 @@ TEST(FramesShortTransfer, CommandOutsideOneToTenSendsOneCodeZeroFrame)
     EXPECT_EQ((*frames)[0].chunk, 0);
 }
 
-TEST(FramesShortTransfer, CountWithLowByteZeroBuildsNothing)
+TEST(FramesShortTransfer, CountsOfNothingOrAbove255BuildNothing)
 {
-    auto r = Request(kOperationRead, 256, {});
+    for (const uint32_t count : {0U, 256U, 257U, 0x10001U}) {
+        auto r = Request(kOperationRead, count, {});
+        r.command = 1;
+        EXPECT_FALSE(BuildShortTransferFrames(r, false, false).has_value()) << count;
+    }
+    auto r = Request(kOperationRead, 255, {});
     r.command = 1;
     const auto frames = BuildShortTransferFrames(r, false, false);
     ASSERT_TRUE(frames.has_value());
-    EXPECT_TRUE(frames->empty());
+    size_t moved = 0;
+    for (const auto& f : *frames)
+        moved += f.chunk;
+    EXPECT_EQ(moved, 255U);
 }
 
 TEST(FramesShortTransfer, FixedCommandsMoveOneByteAFrame)

@@ -1,4 +1,5 @@
 // Hang-up requests and keep-alive frames on the queue.
+#include "link/CallPhase.h"
 #include "link/CommThreadProc.h"
 #include "link/QueueHangUp.h"
 #include "link/QueueKeepAlive.h"
@@ -60,6 +61,9 @@ TEST_F(HangUpTest, HangUpFramePerModeAndCodeWithoutRestart)
     g_bOnline = 1;
     h.Dlg().m_nLinkMode = 1;
     QueueHangUp(h.Dlg(), 0, 0);
+    QueueHangUp(h.Dlg(), 0, 0); // the call is being ended already
+    EXPECT_EQ(Queued().size(), 1u);
+    CloseCall(); // the next call
     h.Dlg().m_nLinkMode = 3;
     QueueHangUp(h.Dlg(), 0, 0);
     const auto steps = Queued();

@@ -3,6 +3,7 @@
 // that vanished), and what the worker does then, step by step.
 #include "link/LineLoss.h"
 #include "link/CallStep.h"
+#include "link/CarrierWatch.h"
 #include "link/CommThreadProc.h"
 #include "link/IdentifyStep.h"
 #include "link/ModemStep.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace vek::test {
@@ -24,40 +26,38 @@ namespace {
 
 using Posts = std::vector<std::pair<WPARAM, LPARAM>>;
 
-TEST(NoCarrierWatchTest, OnlyAResultLineWhereNoFrameIsPendingCounts)
+TEST(NoCarrierWatchTest, FindsTheWholeResultLineHoweverItArrives)
 {
-    struct Chunk {
-        std::string bytes;
-        bool atBoundary;
-        uint64_t atMs;
-    };
     struct Row {
         const char* what;
-        std::vector<Chunk> chunks;
-        bool lost;
+        std::string bytes;
+        bool found;
     };
-    const std::string frameStart("\x00\x10\x52", 3);
     const Row rows[] = {
-        {"verbose result at a boundary", {{"\r\nNO CARRIER\r\n", true, 0}}, true},
-        {"without the line feed in front", {{"NO CARRIER\r", true, 0}}, true},
-        {"split over two arrivals", {{"\r\nNO CAR", true, 0}, {"RIER\r\n", false, 5}}, true},
-        {"after a partial frame that fell silent",
-         {{frameStart + "ab", true, 0}, {"\r\nNO CARRIER\r\n", false, 600}},
-         true},
-        {"inside a frame", {{frameStart + "NO CARRIER\r\n", true, 0}}, false},
-        {"right behind frame bytes", {{frameStart, true, 0}, {"NO CARRIER\r\n", false, 20}}, false},
-        {"not yet a whole line", {{"\r\nNO CARRIER", true, 0}}, false},
-        {"another word", {{"\r\nNO CARRIERS\r\n", true, 0}}, false},
-        {"another result", {{"\r\nOK\r\n", true, 0}}, false},
+        {"verbose result", "\r\nNO CARRIER\r\n", true},
+        {"at the start of the stream", "NO CARRIER\r", true},
+        {"behind other text on its own line", "xyz\nNO CARRIER\n", true},
+        {"inside a line", "xNO CARRIER\r\n", false},
+        {"not yet a whole line", "\r\nNO CARRIER", false},
+        {"another word", "\r\nNO CARRIERS\r\n", false},
+        {"another result", "\r\nOK\r\n", false},
+        {"broken off and begun again", "\r\nNO CAR\r\nNO CARRIER\r", true},
     };
     for (const Row& row : rows) {
-        NoCarrierWatch watch;
-        bool lost = false;
-        for (const Chunk& c : row.chunks)
-            lost = watch.Feed({reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()}, c.atBoundary,
-                              1000 + c.atMs);
-        EXPECT_EQ(lost, row.lost) << row.what;
+        // Whole, and split at every place into two arrivals: the same answer.
+        for (size_t cut = 0; cut <= row.bytes.size(); ++cut) {
+            NoCarrierWatch watch;
+            const auto bytes = std::span(reinterpret_cast<const uint8_t*>(row.bytes.data()), row.bytes.size());
+            const size_t first = watch.Feed(bytes.first(cut));
+            const size_t second = first != 0 ? 0 : watch.Feed(bytes.subspan(cut));
+            EXPECT_EQ(first != 0 || second != 0, row.found) << row.what << ", cut at " << cut;
+        }
     }
+    NoCarrierWatch watch;
+    const std::string twice = "\r\nNO CARRIER\r\nNO CARRIER\r";
+    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(twice.data()), twice.size());
+    EXPECT_EQ(watch.Feed(bytes), 13u) << "counts up to the line end that completes it";
+    EXPECT_EQ(watch.Feed(bytes.subspan(13)), 12u);
 }
 
 class LineLossTest : public ::testing::Test {
@@ -74,11 +74,12 @@ protected:
     }
 
     CCommCtrl& ctrl() { return h.Dlg().m_commCtrl; }
+    CModem& modem() { return *h.Modems().GetCurrentModem(); }
     Posts Done() { return Posted(h.DialogWindow(), VEK_WM_COMM_STEP_DONE); }
     Posts Notices() { return Posted(h.DialogWindow(), VEK_WM_COMM_NOTICE); }
     static std::unique_ptr<CPool> ReadStep()
     {
-        return std::make_unique<CPool>(WithCrc({0x00, 0x07, 0x52, 0x01, 0x00, 0x00, 0x10}), STEP_PACKET, 5, 6, 10000,
+        return std::make_unique<CPool>(WithCrc({0x00, 0x07, 0x52, 0x01, 0x00, 0x00, 0x02}), STEP_PACKET, 5, 6, 10000,
                                        'u', 0, 0, 1);
     }
     // Runs the end-of-call step the loss queued, as the worker would.
@@ -96,50 +97,142 @@ protected:
     PanelRecord record;
 };
 
-TEST_F(LineLossTest, ReceiveHandlerSignalsOnlyWhatProvesTheLineGone)
+namespace {
+
+std::vector<uint32_t> g_carrierTimers;
+void RecordCarrierTimer(uint32_t delayMs) { g_carrierTimers.push_back(delayMs); }
+
+} // namespace
+
+TEST_F(LineLossTest, ReceiveHandlerCountsTheModemsWordsOnlyWhereNoFrameCanClaimThem)
 {
+    enum class Route { Packet, Surplus, Identify };
+    enum class Verdict { None, Deferred, Lost };
     struct Row {
         const char* what;
+        int mode;
+        bool pcLink;
         bool online;
+        Route route;
         std::string pending; // bytes of a frame already in the receive buffer
-        bool frameWaiting;   // a complete frame waits for the worker
-        void (*act)(ScriptedDevice&);
-        bool lost;
+        std::string arrives;
+        Verdict verdict;
     };
+    const std::string noCarrier = "\r\nNO CARRIER\r\n";
+    const Bytes ack = WithCrc({0x00, 0x03, 0x50});
+    const std::string ackText(ack.begin(), ack.end());
+    // Mode 1, command 0x4E, ten data bytes "O CARRIER\r": the frame spells
+    // "\rNO CARRIER\r" from its length byte on.
+    const Bytes spelled = WithCrc({0x0D, 0x4E, 'O', ' ', 'C', 'A', 'R', 'R', 'I', 'E', 'R', '\r'});
+    const std::string spelledText(spelled.begin(), spelled.end());
+    const Bytes long64 = [] {
+        Bytes f = {0x00, 0x13, 0x52};
+        for (char c : std::string("ab\r\nNO CARRIER\r\n"))
+            f.push_back(static_cast<uint8_t>(c));
+        return WithCrc(f);
+    }();
+    const std::string longText(long64.begin(), long64.end());
     const Row rows[] = {
-        {"NO CARRIER between frames", true, "", false, [](ScriptedDevice& d) { d.Inject("\r\nNO CARRIER\r\n"); }, true},
-        {"NO CARRIER behind a frame the worker has not taken", true, "", true,
-         [](ScriptedDevice& d) { d.Inject("\r\nNO CARRIER\r\n"); }, true},
-        {"NO CARRIER in the same arrival as the frame before it", true, "", false,
-         [](ScriptedDevice& d) { d.Inject(std::string("\x00\x03\x50\xB7\xB4\r\nNO CARRIER\r\n", 19)); }, true},
-        {"NO CARRIER inside a frame", true, std::string("\x00\x10\x52", 3), false,
-         [](ScriptedDevice& d) { d.Inject("NO CARRIER\r\n"); }, false},
-        {"NO CARRIER while no call is up", false, "", false, [](ScriptedDevice& d) { d.Inject("\r\nNO CARRIER\r\n"); },
-         false},
-        {"carrier drop", true, "", false,
-         [](ScriptedDevice& d) {
-             d.SetCd(true);
-             d.SetCd(false);
-         },
-         true},
-        {"carrier rise", true, "", false, [](ScriptedDevice& d) { d.SetCd(true); }, false},
-        {"device gone", true, "", false, [](ScriptedDevice& d) { d.Vanish(); }, true},
+        {"between frames: a frame could still begin with it", 2, false, true, Route::Packet, "", noCarrier,
+         Verdict::Deferred},
+        {"behind a frame that waits for the worker", 2, false, true, Route::Surplus, "", noCarrier, Verdict::Lost},
+        {"behind a good frame in the same arrival", 2, false, true, Route::Packet, "", ackText + noCarrier,
+         Verdict::Lost},
+        {"inside a frame still coming", 2, false, true, Route::Packet, std::string("\x00\x40\x52", 3), noCarrier,
+         Verdict::Deferred},
+        {"a mode 1 frame that spells it", 1, false, true, Route::Packet, "", spelledText, Verdict::None},
+        {"a frame that spells it, paused in the middle", 2, false, true, Route::Packet, longText.substr(0, 9),
+         longText.substr(9), Verdict::None},
+        {"mode 3: the first bytes fail as a frame, the rest is free", 3, false, true, Route::Packet, "", noCarrier,
+         Verdict::Lost},
+        {"while the identification is collected", 2, false, true, Route::Identify, "", noCarrier, Verdict::Lost},
+        {"on a direct cable there is no modem", 2, true, true, Route::Surplus, "", noCarrier, Verdict::None},
+        {"while no call is up", 2, false, false, Route::Surplus, "", noCarrier, Verdict::None},
+        {"not a whole line", 2, false, true, Route::Surplus, "", "xNO CARRIER\r\n", Verdict::None},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         ResetLinkState();
         h.Dlg().m_noCarrierWatch.Reset();
+        h.Dlg().m_nLinkMode = row.mode;
+        modem().m_dwFlags = row.pcLink ? MODEM_PCLINK : 0;
         g_bOnline = row.online ? 1 : 0;
+        g_nCurrentStepType = row.route == Route::Identify ? STEP_IDENTIFY : STEP_PACKET;
         g_evModemDone.Set(); // the packet route, as during a call
-        if (row.frameWaiting)
+        if (row.route == Route::Surplus)
             g_evPacketComplete.Set();
-        if (!row.pending.empty())
-            FeedReply(h.Dlg(), {row.pending.begin(), row.pending.end()});
-        row.act(h.Device());
+        if (!row.pending.empty()) {
+            h.Device().Inject(row.pending);
+            DispatchCommEvents(h.Dlg(), h.DialogWindow());
+        }
+        h.Device().Inject(row.arrives);
         DispatchCommEvents(h.Dlg(), h.DialogWindow());
-        EXPECT_EQ(g_bLineLost.load(), row.lost ? 1 : 0);
-        EXPECT_EQ(g_evQueue.IsSet(), row.lost) << "the worker is woken";
+        EXPECT_EQ(g_bLineLost.load(), row.verdict == Verdict::Lost ? 1 : 0);
+        EXPECT_EQ(g_evQueue.IsSet(), row.verdict == Verdict::Lost) << "the worker is woken";
+        // A line a frame still claims counts once that frame is given up.
+        EXPECT_EQ(TakeDeferredNoCarrier(), row.verdict == Verdict::Deferred);
     }
+    modem().m_dwFlags = 0;
+}
+
+TEST_F(LineLossTest, GivingUpAFrameThatClaimedTheWordsEndsTheCall)
+{
+    g_evModemDone.Set();
+    g_nCurrentStepType = STEP_PACKET;
+    h.Device().Inject("\r\nNO CARRIER\r\n");
+    DispatchCommEvents(h.Dlg(), h.DialogWindow());
+    EXPECT_EQ(g_bLineLost, 0);
+    // The next step starts afresh: what was buffered was never a frame.
+    QueueAppend(ReadStep(), true);
+    h.Device().ClearWritten();
+    ASSERT_TRUE(WorkerPass(h.Dlg()));
+    EXPECT_EQ(Notices(), (Posts{{27, 0}}));
+    EXPECT_TRUE(h.Device().WrittenBytes().empty()) << "nothing sent into a dead line";
+    EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{4, 0, 100, {}}}));
+}
+
+TEST_F(LineLossTest, CarrierDropCountsOnlyOnceItHasLasted)
+{
+    struct Row {
+        const char* what;
+        bool comesBack;
+        bool online;
+        bool lost;
+    };
+    const Row rows[] = {
+        {"a drop that lasts", false, true, true},
+        {"a dip: the carrier comes back", true, true, false},
+        {"a drop while no call is up", false, false, false},
+    };
+    SetCarrierTimerStarter(&RecordCarrierTimer);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetLinkState();
+        g_carrierTimers.clear();
+        g_bOnline = row.online ? 1 : 0;
+        h.Device().SetCd(true);
+        h.Device().SetCd(false);
+        DispatchCommEvents(h.Dlg(), h.DialogWindow());
+        EXPECT_EQ(g_bLineLost, 0) << "not at once";
+        if (row.comesBack) {
+            h.Device().SetCd(true);
+            DispatchCommEvents(h.Dlg(), h.DialogWindow());
+        }
+        // Each event reads the line as it is when handled: a timer of 500 ms
+        // for every one that found the carrier down.
+        EXPECT_EQ(std::count(g_carrierTimers.begin(), g_carrierTimers.end(), 500u),
+                  static_cast<std::ptrdiff_t>(g_carrierTimers.size()));
+        ConfirmCarrierDrop(); // the timer fires
+        EXPECT_EQ(g_bLineLost, row.lost ? 1 : 0);
+    }
+    SetCarrierTimerStarter(nullptr);
+}
+
+TEST_F(LineLossTest, VanishedDeviceIsSignalledAtOnce)
+{
+    h.Device().Vanish();
+    DispatchCommEvents(h.Dlg(), h.DialogWindow());
+    EXPECT_EQ(g_bLineLost, 1);
 }
 
 TEST_F(LineLossTest, EnvironmentCanLeaveLossToTheNoAnswerCounting)

@@ -1,6 +1,7 @@
 // The modem command step on the manual clock: results, code actions, polls,
 // escape retries and the failure rule.
 #include "link/ModemStep.h"
+#include "link/CallPhase.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "support/LinkTestSupport.h"
@@ -216,12 +217,23 @@ TEST_F(ModemStepTest, ConnectWaitFailuresGiveTheirNotices)
 {
     for (const auto& [result, notice] : std::vector<std::pair<int32_t, WPARAM>>{{7, 11}, {6, 15}, {3, 4}}) {
         for (const int32_t code : {32, 100}) {
-            QueueAppend(Step("", 0, 90), true);
-            g_bOnline = 1;
-            Run(Step("", 1, code), result);
-            EXPECT_EQ(Posted(), (std::vector{Notice(notice)})) << result << " " << code;
-            EXPECT_TRUE(Queue().empty());
-            EXPECT_EQ(g_bOnline, 1); // no redial for these
+            for (const int32_t online : {0, 1}) {
+                QueueAppend(Step("", 0, 90), true);
+                g_bOnline = online;
+                g_nCallPhase = CALL_CLOSED;
+                Run(Step("", 1, code), result);
+                EXPECT_EQ(Posted(), (std::vector{Notice(notice)})) << result << " " << code;
+                EXPECT_EQ(g_bOnline, online); // no redial for these
+                // A dial fails and that is all; a wait during a call (an
+                // answered line's extended mode) leaves it in no known
+                // state, and the call is ended.
+                const auto queued = QueuedSteps();
+                ASSERT_EQ(queued.size(), static_cast<size_t>(online)) << result << " " << code;
+                if (online) {
+                    EXPECT_EQ(queued[0].type, STEP_CALL);
+                }
+                QueueClear();
+            }
         }
     }
 }

@@ -128,13 +128,29 @@ TEST_F(PacketStepTest, ReadHandsOverExactlyThePanelsBytesAndAGoodExchangeRaisesE
 {
     g_nEfficiency = 8;
     h.Dlg().m_readData = {0xEE}; // left from an earlier read: the first step empties it
-    Run(Step(kRead9, 5, 6, 'u'), {0x00, 0x06, 0x01, 0xAA, 0xBB, 0xCC, 0xC7, 0xA0});
+    const Bytes nine = {0xAA, 0xBB, 0xCC, 4, 5, 6, 7, 8, 9};
+    Bytes reply = {0x00, 0x0C, 0x01};
+    reply.insert(reply.end(), nine.begin(), nine.end());
+    Run(Step(kRead9, 5, 6, 'u'), WithCrc(reply));
     const auto done = Done();
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(done[0], (std::pair<WPARAM, LPARAM>{92, 0}));
     EXPECT_EQ(done[1].first, 6u);
-    EXPECT_EQ(TakeBlock(done[1].second), (Bytes{0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ(TakeBlock(done[1].second), nine);
     EXPECT_EQ(g_nEfficiency, 9);
+}
+
+TEST_F(PacketStepTest, ReadAnsweredWithOtherThanTheCountAskedForIsAFailedExchange)
+{
+    // Good checks, the read's own command, but three bytes or ten for nine.
+    for (const Bytes& reply :
+         {WithCrc({0x00, 0x06, 0x01, 0xAA, 0xBB, 0xCC}), WithCrc({0x00, 0x0D, 0x01, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}) {
+        ResetLinkState();
+        Run(Step(kRead9, 5, 6, 'u'), reply);
+        EXPECT_EQ(Done(), (std::vector<std::pair<WPARAM, LPARAM>>{}));
+        EXPECT_EQ(Notices(), (std::vector<std::pair<WPARAM, LPARAM>>{{91, 0}}));
+        EXPECT_EQ(QueueCount(), 1u) << "tried again";
+    }
 }
 
 TEST_F(PacketStepTest, PanelThatAlwaysAsksForAReopenEndsTheLinkInsteadOfLoopingForEver)
@@ -201,17 +217,52 @@ TEST_F(PacketStepTest, SilentPanelEndsTheLinkOnTheFifthCountedNoAnswer)
     EXPECT_EQ(g_nNoResponses, 5);
 }
 
-TEST_F(PacketStepTest, WithoutARecordFailuresCostNothing)
+TEST_F(PacketStepTest, FailuresThatCostNoEfficiencyStillEndADeadLinkWhenCountedOnesWould)
 {
-    h.Dlg().m_pPanelRecord = nullptr;
-    for (int i = 0; i < 20; ++i) {
-        Run(Step(kAck, 4, 100), {});
-        ASSERT_NE(QueueTakeHead(), nullptr);
+    struct Row {
+        const char* what;
+        bool attached;
+        uint32_t hostFlags;
+        bool silent; // else a good frame that is not the answer
+        int lostAtRun;
+        size_t notices91;
+    };
+    const Row rows[] = {
+        {"placed call, silent panel", true, 0, true, 5, 4},
+        {"placed call, wrong answers", true, 0, false, 11, 10},
+        {"answered call (no record), silent panel", false, 0, true, 5, 0},
+        {"answered call (no record), wrong answers", false, 0, false, 11, 0},
+        {"host asks for no idle calls, silent panel", true, 0x10000, true, 5, 0},
+        {"host asks for no idle calls, wrong answers", true, 0x10000, false, 11, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetLinkState();
+        g_bOnline = 1;
+        record.Set32(VEK_PANEL_HOST_FLAGS, row.hostFlags);
+        h.Dlg().m_pPanelRecord = row.attached ? record.Get() : nullptr;
+        int run = 0;
+        size_t failed = 0;
+        Posts notices;
+        while (run < 40 && (notices.empty() || notices.back().first != 27)) {
+            ++run;
+            Run(Step(kAck, 4, 100), row.silent ? Bytes{} : WithCrc({0x00, 0x03, 0x52}));
+            for (const auto& n : Notices()) {
+                notices.push_back(n);
+                failed += n.first == 91;
+            }
+            if (notices.empty() || notices.back().first != 27) {
+                ASSERT_NE(QueueTakeHead(), nullptr) << "repeated at the head";
+            }
+        }
+        EXPECT_EQ(run, row.lostAtRun);
+        EXPECT_EQ(failed, row.notices91);
+        EXPECT_EQ(QueuedSteps(), (std::vector<QueuedStep>{{4, 0, 100, {}}})) << "the call is ended";
+        if (!row.attached || row.hostFlags != 0) {
+            EXPECT_EQ(g_nEfficiency, 10) << "no efficiency spent";
+        }
     }
-    EXPECT_TRUE(Notices().empty());
-    EXPECT_EQ(g_nEfficiency, 10);
-    EXPECT_EQ(g_nHostNoResponses, 0);
-    EXPECT_EQ(g_nNoResponses, 20); // the send path still slows down for them
+    record.Set32(VEK_PANEL_HOST_FLAGS, 0);
 }
 
 TEST_F(PacketStepTest, SlowModeAbsorbsNineHundredSilentWaits)
@@ -423,7 +474,8 @@ TEST(EvaluateReplyTest, PayloadsAreSizedByWhatArrivedAndReadDataIsBounded)
 
     CPool read(kRead9, STEP_PACKET, 0, 6, 3000, 'u', 0, 0, 1);
     h.Dlg().m_readData.assign(kMaxReadData - 1, 0x55);
-    EXPECT_EQ(EvaluateReply(h.Dlg(), read, Bytes{0x00, 0x05, 0x01, 0xAA, 0xBB, 0x00, 0x00}, extra), 100);
+    // Exactly the nine bytes asked for, but more than the gathered data holds.
+    EXPECT_EQ(EvaluateReply(h.Dlg(), read, Bytes{0x00, 0x0C, 0x01, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x00, 0x00}, extra), 100);
     EXPECT_EQ(h.Dlg().m_readData.size(), kMaxReadData - 1);
     EXPECT_EQ(extra, HGLOBAL{});
 }

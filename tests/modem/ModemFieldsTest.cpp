@@ -90,6 +90,12 @@ TEST(ModemFields, DescriptionShowsEveryValue)
     EXPECT_NE(text.find("\"Quarnel QN48 v1.1.mod\""), std::string::npos);
     EXPECT_NE(text.find("12345"), std::string::npos);
     EXPECT_NE(text.find("PCLINK ATTENTION"), std::string::npos);
+    // By the names a user types, not the members'.
+    EXPECT_NE(text.find("\n  ComPort             1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n  Extra8              12345\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("m_"), std::string::npos) << text;
+    EXPECT_EQ(ModemFieldName(*FindModemField("m_strInit3")), "Init3");
+    EXPECT_EQ(ModemFieldName(*FindModemField("flags")), "Flags");
 }
 
 // The tool itself, when it was built beside this test program.

@@ -1,6 +1,8 @@
 #include "support/LinkTestSupport.h"
 
 #include "frame/CComm2App.h"
+#include "link/CallPhase.h"
+#include "link/LineLoss.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/RxSilenceTimer.h"
@@ -27,8 +29,12 @@ int RecordOnlineReqProcess(void* record, int what, int arg)
     ++g_onlineCalls;
     g_onlineRecord = record;
     g_onlineWhat = what * 100 + arg;
+    if (g_onlineAction)
+        g_onlineAction();
     return 0;
 }
+
+std::function<void()> g_onlineAction;
 
 CaptureWindow::CaptureWindow() : m_hwnd(CreateMessageWindow(0, &CaptureWindow::Proc, this)) {}
 
@@ -87,8 +93,11 @@ void ResetLinkState()
     for (auto* flag : {&g_bOnline, &g_bIdleDisconnect, &g_bSlowMode, &g_bSlowNoticeSent, &g_bPanelIdentified,
                        &g_bConnectPending, &g_bSessionUp, &g_bAnswerMode, &g_nAnswerRestartArg, &g_bRestartAnswer})
         *flag = 0;
+    g_nCallPhase = CALL_CLOSED;
+    ClearLineLoss();
     CSingleLock lock(g_csReceive);
     g_rxBuffer.Clear();
+    g_bNoCarrierDeferred = false;
     g_strModemResponse.clear();
 }
 

@@ -7,6 +7,7 @@
 #include "vek_comm2.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -137,8 +138,10 @@ public:
 extern std::atomic<int> g_onlineCalls;
 extern std::atomic<void*> g_onlineRecord;
 extern std::atomic<int> g_onlineWhat; // what * 100 + arg
-// What the host library's VEKOnlineReqProcess does in the tests: counts.
+// What the host library's VEKOnlineReqProcess does in the tests: counts,
+// then runs g_onlineAction when one is set.
 int RecordOnlineReqProcess(void* record, int what, int arg);
+extern std::function<void()> g_onlineAction;
 
 // Installs a manual clock for the lifetime of the object.
 class ManualClockScope {

@@ -161,7 +161,8 @@ void AddModemOptions(CLI::App& app, Options& o, Texts& t)
     app.add_option("--ring-interval", o.modem.ringIntervalMs, "ms between RINGs");
     app.add_option("--answer-delay", o.modem.answerDelayMs, "ms from the answering RING to CONNECT");
     app.add_option("--answer-speed", o.modem.answerConnectSpeed, "speed shown with CONNECT on answered calls");
-    app.add_flag("--extended", o.modem.extended, "the host drives the modem as an extended modem");
+    app.add_flag("--extended", o.modem.extended,
+                 "the host drives the modem as an extended modem (also seen from $W, $WA, &CDS, &CDSA)");
     app.add_flag("--pc-link", o.pcLink, "no modem: a direct cable to the panel");
     app.add_flag("--line-rate", o.lineRate, "pace bytes at the port's speed (11 bit times per byte)");
     app.add_option("--line-speed", o.lineSpeed, "speed when the descriptor has none");
@@ -324,6 +325,10 @@ int main(int argc, char** argv)
     app.add_option("--trace", options.tracePath, "trace file, - for stderr");
     app.add_option("--link", linkFd, "serve this open descriptor instead of a pseudo-terminal");
     app.set_version_flag("--version", "panelsim " VEK_TOOLS_VERSION);
+    app.footer("Exit codes:\n"
+               "    0  stopped: SIGINT, SIGTERM, or the --link descriptor closed\n"
+               "    1  could not start, or could not write the --save-memory image\n"
+               "    2  usage error");
     try {
         app.parse(argc, argv);
         ApplyTexts(options, texts);

@@ -149,9 +149,11 @@ int VekPumpMessages(int timeoutMs)
     {
         std::unique_lock lock(queue->mutex);
         const auto hasWork = [&] { return !queue->messages.empty(); };
+        // A look without waiting costs no timed wait: the system would let
+        // even a wait of nothing sleep for its timer slack.
         if (timeoutMs < 0)
             queue->arrived.wait(lock, hasWork);
-        else
+        else if (timeoutMs > 0)
             queue->arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), hasWork);
         // Only what is queued now: a handler that posts to its own thread
         // must not keep this call going for ever.

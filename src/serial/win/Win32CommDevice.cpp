@@ -1,14 +1,21 @@
 #include "serial/Win32CommDevice.h"
 
 #include "platform/Thread.h"
+#include "platform/Trace.h"
+#include "serial/CommEvents.h"
 #include "serial/CommState.h"
 #include "serial/LineSettings.h"
+#include "serial/win/CommReaderLink.h"
+#include "serial/win/IoBlock.h"
 
 namespace vek {
 namespace {
 
 // A write that cannot go out waits this long, as on Linux.
 constexpr DWORD kWriteTimeoutMs = 2000;
+// Close waits this long for the reader: past its own bound for a cancelled
+// operation, so a reader that honours that bound is always joined.
+constexpr DWORD kReaderEndMs = 2 * kCancelBoundMs;
 
 std::string SystemErrorText(const char* what, DWORD error = GetLastError())
 {
@@ -106,12 +113,9 @@ bool Win32CommDevice::Open(const std::string& path, const std::string& settings)
 bool Win32CommDevice::StartReader(HANDLE port)
 {
     const DWORD mask = EV_RXCHAR | EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK | EV_TXEMPTY;
-    m_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (m_stop == nullptr || !SetCommMask(port, mask)) {
+    auto link = std::make_shared<CommReaderLink>(port, this);
+    if (!link->Valid() || !SetCommMask(port, mask)) {
         SetError(SystemErrorText("SetCommMask"));
-        if (m_stop != nullptr)
-            CloseHandle(m_stop);
-        m_stop = nullptr;
         return false;
     }
     DWORD lines = 0;
@@ -120,28 +124,46 @@ bool Win32CommDevice::StartReader(HANDLE port)
     m_gone = false;
     m_txPending = false;
     m_port = port;
-    m_reader = std::thread([this, port] {
-        SetTimeCriticalPriority();
-        ReaderLoop(port);
-    });
+    if (!m_reader.Start([link] {
+            SetTimeCriticalPriority();
+            RunCommReader(link);
+        })) {
+        m_port = INVALID_HANDLE_VALUE;
+        SetError(SystemErrorText("reader thread"));
+        return false;
+    }
+    m_link = std::move(link);
     return true;
+}
+
+void Win32CommDevice::LetReaderGo()
+{
+    // Once this returns the reader cannot reach the device, which may be
+    // gone by the time the driver gives the reader back.
+    {
+        std::lock_guard lock(m_link->mutex);
+        m_link->device = nullptr;
+    }
+    TraceLine("port reader still in the driver after " + std::to_string(kReaderEndMs) + " ms: left behind");
 }
 
 void Win32CommDevice::Close()
 {
-    if (m_reader.joinable()) {
-        SetEvent(m_stop);
+    if (m_reader.Running()) {
+        SetEvent(m_link->stop);
         // An empty mask ends a pending WaitCommEvent; Wine does not end it
         // on CancelIo alone.
         SetCommMask(m_port.load(), 0);
-        m_reader.join();
+        // A reader stuck in the driver must not hold the caller (the host's
+        // window thread at the end of a call) for ever: it is let go, and
+        // closing the handle below lets a sound driver end its I/O.
+        if (!m_reader.Stop(kReaderEndMs))
+            LetReaderGo();
     }
+    m_link.reset();
     HANDLE port = m_port.exchange(INVALID_HANDLE_VALUE);
     if (port != INVALID_HANDLE_VALUE)
         CloseHandle(port); // drops DTR, as a hang-up on close should
-    if (m_stop != nullptr)
-        CloseHandle(m_stop);
-    m_stop = nullptr;
     m_gone = false;
 }
 
@@ -160,23 +182,31 @@ bool Win32CommDevice::Write(std::span<const uint8_t> bytes)
         return false;
     if (bytes.empty())
         return true;
-    // Each write has its own event: a direct byte may go out while another
-    // write waits for room.
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (ov.hEvent == nullptr) {
+    // Each write has its own block and event: a direct byte may go out while
+    // another write waits for room. The bytes are copied into it, since a
+    // write the driver keeps past its cancel may still read them.
+    auto io = std::make_unique<IoBlock>();
+    if (!io->Valid()) {
         SetError(SystemErrorText("CreateEvent"));
         return false;
     }
+    io->buffer.assign(bytes.begin(), bytes.end());
     DWORD written = 0;
-    bool done = WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &ov) != 0;
-    if (!done && GetLastError() == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(ov.hEvent, kWriteTimeoutMs) != WAIT_OBJECT_0)
-            CancelIo(port);
-        done = GetOverlappedResult(port, &ov, &written, TRUE) != 0;
+    bool done = WriteFile(port, io->buffer.data(), static_cast<DWORD>(io->buffer.size()), &written, &io->ov) != 0;
+    DWORD error = done ? 0 : GetLastError();
+    if (!done && error == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(io->ov.hEvent, kWriteTimeoutMs) == WAIT_OBJECT_0) {
+            done = GetOverlappedResult(port, &io->ov, &written, FALSE) != 0;
+        } else {
+            const Cancelled end = CancelAndCollect(port, io, kCancelBoundMs, written);
+            if (end == Cancelled::Abandoned) {
+                SetError("write: the driver kept a cancelled write");
+                return false;
+            }
+            done = end == Cancelled::Completed;
+        }
+        error = done ? 0 : GetLastError();
     }
-    const DWORD error = GetLastError();
-    CloseHandle(ov.hEvent);
     if (!done || written != bytes.size()) {
         SetError(done ? std::string("write: no room in the output queue") : SystemErrorText("write", error));
         return false;
@@ -221,6 +251,22 @@ void Win32CommDevice::SetDtr(bool on)
     if (port == INVALID_HANDLE_VALUE || m_gone || !m_hasModemLines)
         return;
     (void)EscapeCommFunction(port, on ? SETDTR : CLRDTR);
+}
+
+void Win32CommDevice::ReportReceived(std::span<const uint8_t> bytes)
+{
+    if (m_sink)
+        m_sink->OnReceived(bytes);
+}
+
+void Win32CommDevice::ReportEvents(DWORD events, DWORD errors)
+{
+    if (m_sink == nullptr)
+        return;
+    for (const int16_t code : LineEventCodes(events, errors))
+        m_sink->OnLineEvent(code);
+    if ((events & EV_TXEMPTY) && m_txPending.exchange(false))
+        m_sink->OnSendDrained();
 }
 
 void Win32CommDevice::MarkGone()

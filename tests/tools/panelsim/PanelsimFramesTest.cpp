@@ -153,6 +153,53 @@ TEST(PanelsimFramesTest, ReceiverSlidesOverNoiseAndDamagedFrames)
     EXPECT_EQ(found[0].kind, RequestKind::HangUp);
 }
 
+std::string DescribeDiscards(const std::vector<Discard>& discards)
+{
+    std::string text;
+    for (const Discard& d : discards)
+        text += "[" + HexText(d.bytes) + " (" + d.why + ")]";
+    return text;
+}
+
+TEST(PanelsimFramesTest, WhatTheReceiverThrowsAwayIsToldInRunsWithTheReason)
+{
+    struct Case {
+        const char* name;
+        int mode;
+        Bytes stream;
+        bool giveUp; // the line goes quiet after the stream
+        bool lineDown;
+        size_t frames;
+        const char* discarded;
+    };
+    const Case cases[] = {
+        {"noise, then a damaged frame, then a good one", 2,
+         Bytes{0x9C, 0x00, 0x03, 0x55, 0x4D, 0xD8, 0x00, 0x03, 0x54, 0xE0, 0x35}, false, false, 1,
+         "[9C (length out of range)][00 03 55 4D D8 (check failed)]"},
+        {"good frames only", 2, Bytes{0x00, 0x03, 0x55, 0x4D, 0xD7, 0x00, 0x03, 0x54, 0xE0, 0x35}, false, false, 2, ""},
+        {"fillers around mode 3 frames are no loss", 3,
+         Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0x10, 0x90, 0xFF, 0xFF, 0xC0, 0x11, 0x55, 0x26}, false, false, 2, ""},
+        {"a frame the line cut short", 2, Bytes{0x00, 0x07, 0x52, 0x01}, true, false, 0,
+         "[00 07 52 01 (frame cut short)]"},
+        {"a frame the line went down in", 2, Bytes{0x00, 0x07, 0x52, 0x01}, false, true, 0,
+         "[00 07 52 01 (line went down mid-frame)]"},
+        {"a mode 3 read with a wrong sum", 3, Bytes{0x80, 0x10, 0x91}, true, false, 0, "[80 10 91 (check failed)]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FrameReader reader = ReaderFor(c.mode);
+        std::vector<Request> found = ReadAll(reader, c.stream);
+        if (c.giveUp)
+            for (Request& r : reader.GiveUpPartial())
+                found.push_back(std::move(r));
+        if (c.lineDown)
+            reader.Clear();
+        EXPECT_EQ(found.size(), c.frames);
+        EXPECT_EQ(DescribeDiscards(reader.TakeDiscarded()), c.discarded);
+        EXPECT_TRUE(reader.TakeDiscarded().empty()) << "told once";
+    }
+}
+
 TEST(PanelsimFramesTest, ShortModeTellsReadsFromWritesAndSkipsFillers)
 {
     FrameReader reader = ReaderFor(3);

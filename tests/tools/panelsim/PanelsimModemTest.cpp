@@ -255,6 +255,25 @@ TEST(PanelsimModemTest, ExtendedCommandsResumeTheCall)
     }
 }
 
+TEST(PanelsimModemTest, AnyExtendedCommandShowsAnExtendedHost)
+{
+    // The "$W" suffix goes out for some panels only; every extended host
+    // sends "&CDS" or "&CDSA" once the panel takes a speed change.
+    const std::pair<const char*, bool> cases[] = {
+        {"AT&CDS\r", true}, {"AT&CDSA\r", true}, {"AT$WA\r", true}, {"ATM0\r", false}, {"AT&C1\r", false}};
+    for (const auto& [command, extended] : cases) {
+        ModemDriver driver;
+        driver.Type("ATS7=250S10=255S9=1S12=10F1Q0C1V1E0\r");
+        EXPECT_FALSE(driver.modem().ExtendedSeen());
+        ASSERT_EQ(driver.Connect(), "\r\nCONNECT\r\n");
+        driver.Wait(milliseconds(150));
+        driver.Type("+++");
+        driver.Wait(milliseconds(150));
+        driver.Type(command);
+        EXPECT_EQ(driver.modem().ExtendedSeen(), extended) << command;
+    }
+}
+
 TEST(PanelsimModemTest, LosingTheCarrierEndsTheCall)
 {
     ModemDriver driver;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 namespace panelsim {
 namespace {
@@ -14,6 +15,11 @@ namespace {
 constexpr size_t kLongestFrame = 8192;
 constexpr size_t kMostHeld = 2 * kLongestFrame;
 constexpr size_t kLongestTailSearch = 64;
+
+// A whole frame that failed its check starts a run of its own in what the
+// reader threw away, apart from the noise before it.
+constexpr const char* kCheckFailed = "check failed";
+constexpr const char* kCutShort = "frame cut short";
 
 const std::vector<uint8_t> kDialPrefix{0x41, 0x54, 0x44, 0x54}; // "ATDT"
 const std::vector<uint8_t> kIdBlockPrefix{0x04, 0x04, 0x04};
@@ -63,6 +69,34 @@ std::vector<Request> FrameReader::Push(uint8_t byte)
 
 std::vector<Request> FrameReader::GiveUpPartial() { return Scan(true); }
 
+void FrameReader::Clear()
+{
+    for (const uint8_t byte : m_buffer)
+        NoteSkipped(byte, "line went down mid-frame");
+    m_buffer.clear();
+    m_runOpen = false;
+}
+
+void FrameReader::NoteSkipped(uint8_t byte, const char* why)
+{
+    if (why == kCheckFailed)
+        m_runOpen = false;
+    if (!m_runOpen) {
+        // Fillers between frames are expected, not lost.
+        if (byte == 0xFF)
+            return;
+        m_discarded.push_back(Discard{{}, why});
+        m_runOpen = true;
+    }
+    m_discarded.back().bytes.push_back(byte);
+}
+
+std::vector<Discard> FrameReader::TakeDiscarded()
+{
+    m_runOpen = false;
+    return std::exchange(m_discarded, {});
+}
+
 std::vector<Request> FrameReader::Scan(bool final)
 {
     std::vector<Request> found;
@@ -70,10 +104,18 @@ std::vector<Request> FrameReader::Scan(bool final)
         Attempt attempt = TryFront(m_buffer, final);
         if (attempt.verdict == Verdict::Wait && !TryTail(attempt))
             break;
-        const size_t used = attempt.verdict == Verdict::Frame ? attempt.offset + attempt.length : 1;
-        m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(used));
-        if (attempt.verdict == Verdict::Frame)
-            found.push_back(std::move(attempt.request));
+        if (attempt.verdict != Verdict::Frame) {
+            NoteSkipped(m_buffer.front(), attempt.why);
+            m_buffer.erase(m_buffer.begin());
+            continue;
+        }
+        // Bytes a tail frame was found behind are thrown away with it.
+        for (size_t i = 0; i < attempt.offset; ++i)
+            NoteSkipped(m_buffer[i], "a repeated frame followed");
+        m_runOpen = false;
+        m_buffer.erase(m_buffer.begin(),
+                       m_buffer.begin() + static_cast<std::ptrdiff_t>(attempt.offset + attempt.length));
+        found.push_back(std::move(attempt.request));
     }
     return found;
 }
@@ -128,6 +170,14 @@ FrameReader::Attempt FrameReader::Incomplete(bool final)
 {
     Attempt attempt;
     attempt.verdict = final ? Verdict::Skip : Verdict::Wait;
+    attempt.why = kCutShort;
+    return attempt;
+}
+
+FrameReader::Attempt FrameReader::Rejected(const char* why)
+{
+    Attempt attempt;
+    attempt.why = why;
     return attempt;
 }
 
@@ -157,20 +207,21 @@ FrameReader::Attempt FrameReader::TryLinkFrames(Span b, bool final) const
         std::vector<uint8_t> bytes = Front(b, total);
         if (b[4] >= 2 && Crc16Matches(bytes))
             return Found(RequestKind::DialFrame, std::move(bytes), 5, total - 2);
-        return {};
+        return Rejected(kCheckFailed);
     }
     if (StartsWith(b, kIdBlockPrefix, partial)) {
         if (partial || b.size() < 5)
             return Incomplete(final);
         const size_t length = static_cast<size_t>(b[3] << 8 | b[4]);
         if (length < 2 || length > 256)
-            return {};
+            return Rejected("length out of range");
         const size_t total = 5 + length;
         if (b.size() < total)
             return Incomplete(final);
         std::vector<uint8_t> bytes = Front(b, total);
         if (Crc16Matches(bytes))
             return Found(RequestKind::IdentBlock, std::move(bytes), 5, total - 2);
+        return Rejected(kCheckFailed);
     }
     return {};
 }
@@ -201,13 +252,13 @@ FrameReader::Attempt FrameReader::TryLong(Span b, bool final) const
         return Incomplete(final);
     const size_t length = header == 1 ? b[0] : static_cast<size_t>(b[0] << 8 | b[1]);
     if (length < LongFrameMinimum() || length > kLongestFrame)
-        return {};
+        return Rejected("length out of range");
     const size_t total = header + length;
     if (b.size() < total)
         return Incomplete(final);
     std::vector<uint8_t> bytes = Front(b, total);
     if (!Crc16Matches(bytes))
-        return {};
+        return Rejected(kCheckFailed);
     size_t index = header;
     const uint8_t route = mode == 5 ? bytes[index++] : 0;
     const uint8_t subAddress = mode >= 4 ? bytes[index++] : 0;
@@ -231,7 +282,7 @@ FrameReader::Attempt FrameReader::TryShort(Span b, bool final) const
         if (b.size() < 2)
             return Incomplete(final);
         if (b[1] != code)
-            return {};
+            return Rejected("code not repeated");
         const RequestKind kind = code == shortcode::kHangUp ? RequestKind::HangUp : RequestKind::LinkRequest;
         Attempt attempt = Found(kind, Front(b, 2), 1, 1);
         attempt.request.command = code;
@@ -239,19 +290,21 @@ FrameReader::Attempt FrameReader::TryShort(Span b, bool final) const
     }
     // Fillers (0xFF) and stray bytes between frames carry no code.
     if (ShortReplyLength(code, m_settings.threeByteCode50) == 255)
-        return {};
+        return Rejected("no such code");
     return TryShortData(b, final);
 }
 
 FrameReader::Attempt FrameReader::TrySummedForms(Span b, std::initializer_list<size_t> totals, bool final) const
 {
     // The preferred length is waited for before a shorter one is believed.
+    bool checked = false;
     for (const size_t total : totals) {
         if (b.size() < total) {
             if (!final)
                 return Incomplete(false);
             continue;
         }
+        checked = true;
         std::vector<uint8_t> bytes = Front(b, total);
         if (Sum8Matches(bytes)) {
             Attempt attempt = Found(RequestKind::Data, std::move(bytes), 1, total - 1);
@@ -259,7 +312,7 @@ FrameReader::Attempt FrameReader::TrySummedForms(Span b, std::initializer_list<s
             return attempt;
         }
     }
-    return {};
+    return checked ? Rejected(kCheckFailed) : Incomplete(true);
 }
 
 FrameReader::Attempt FrameReader::TryShortSessionOpen(Span b, bool final) const

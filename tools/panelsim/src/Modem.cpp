@@ -225,11 +225,11 @@ Modem::Flow Modem::ExecuteBasic(const ModemCommand& command, Time now)
 Modem::Flow Modem::ExecuteExtended(const ModemCommand& command, Time now)
 {
     const std::string& name = command.text;
-    if (name == "$W") {
-        m_extendedSeen = true;
-        return Flow::Continue;
-    }
     const bool resumes = name == "$WA" || name == "&CDS" || name == "&CDSA";
+    // Only a host that drives an extended modem sends any of these; "$W"
+    // alone is sent for some panels only.
+    if (name == "$W" || resumes)
+        m_extendedSeen = true;
     if (!resumes)
         return Flow::Continue;
     // These pick up the data connection of the call in hand.

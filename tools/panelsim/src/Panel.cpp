@@ -76,6 +76,7 @@ void Panel::LineUp(Time now, bool panelCalled)
     m_answerFlagSent = false;
     CloseSession();
     m_reader.Clear();
+    TraceDiscarded();
     m_filter.FrameEnded();
     m_identDueAt = now + Millis(m_options.identDelayMs);
     m_lastIdentAt.reset();
@@ -92,6 +93,7 @@ void Panel::LineDown(Time)
     m_identDueAt.reset();
     m_lastIdentAt.reset();
     m_reader.Clear();
+    TraceDiscarded();
     // An answer-mode panel calls the host back once the host has hung up.
     if (m_answerFlagSent && !m_pcLink)
         m_callbackWanted = true;
@@ -120,6 +122,17 @@ void Panel::Receive(std::span<const uint8_t> bytes, Time now)
         for (const Request& request : requests)
             Handle(request, now);
     }
+    TraceDiscarded();
+}
+
+void Panel::TraceDiscarded()
+{
+    for (const Discard& discard : m_reader.TakeDiscarded()) {
+        m_observations.counters.discardedBytes += static_cast<int>(discard.bytes.size());
+        m_trace.Line("panel threw away " + std::to_string(discard.bytes.size()) +
+                     (discard.bytes.size() == 1 ? " byte (" : " bytes (") + discard.why +
+                     "): " + HexBytes(discard.bytes));
+    }
 }
 
 void Panel::Tick(Time now)
@@ -130,6 +143,7 @@ void Panel::Tick(Time now)
         m_filter.FrameEnded();
         for (const Request& request : m_reader.GiveUpPartial())
             Handle(request, now);
+        TraceDiscarded();
     }
     if (m_identDueAt && now >= *m_identDueAt) {
         // Never talk over a frame the host is still sending.

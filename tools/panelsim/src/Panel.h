@@ -67,6 +67,8 @@ private:
     void SendIdentification(Time now, bool unprompted);
     std::optional<Time> RepeatIdentAt() const;
     void CloseSession();
+    // One trace line per run of bytes the frame reader threw away.
+    void TraceDiscarded();
 
     void Acknowledge(const Request& request, std::vector<uint8_t> shortPayload = {});
     void Refuse(const Request& request, int reason);

@@ -3,6 +3,7 @@
 #include "panelsim/Identification.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace panelsim {
 
@@ -58,11 +59,14 @@ void Station::Feed(std::span<const uint8_t> bytes, Time now)
         QueuePanelOutput(now);
         return;
     }
-    // One byte at a time: a byte can switch the modem between modes.
+    // One byte at a time: a byte can switch the modem between modes. The
+    // data bytes among them reach the panel together, so that its faults
+    // and what it throws away read as one piece in the trace.
     for (const uint8_t byte : bytes) {
         m_modem->Receive(byte, now);
-        PumpModem(now);
+        PumpModem(now, true);
     }
+    FeedHeldData(now);
     QueuePanelOutput(now);
 }
 
@@ -74,19 +78,32 @@ void Station::FeedPanel(std::span<const uint8_t> bytes, Time now)
         m_panel.Receive(bytes, now);
         return;
     }
-    const std::vector<uint8_t> damaged = m_faultsReceived.Damage(bytes, m_observations.counters);
+    std::string what;
+    const std::vector<uint8_t> damaged = m_faultsReceived.Damage(bytes, m_observations.counters, &what);
+    if (!what.empty())
+        m_trace.Line("fault on RX " + HexBytes(bytes) + ": " + what);
     m_panel.Receive(damaged, now);
 }
 
-void Station::PumpModem(Time now)
+void Station::FeedHeldData(Time now)
+{
+    if (m_heldData.empty())
+        return;
+    FeedPanel(std::exchange(m_heldData, {}), now);
+}
+
+void Station::PumpModem(Time now, bool holdData)
 {
     const std::string text = m_modem->TakeOutput();
     if (!text.empty())
         m_line.Send(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), now);
     const std::vector<uint8_t> data = m_modem->TakeData();
-    if (!data.empty())
-        FeedPanel(data, now);
-    for (const ModemEvent& event : m_modem->TakeEvents())
+    m_heldData.insert(m_heldData.end(), data.begin(), data.end());
+    const std::vector<ModemEvent> events = m_modem->TakeEvents();
+    // The data before an event reaches the panel before the event does.
+    if (!holdData || !events.empty())
+        FeedHeldData(now);
+    for (const ModemEvent& event : events)
         OnModemEvent(event, now);
     m_observations.modemPhase = m_modem->Phase();
 }
@@ -207,7 +224,10 @@ void Station::SendDue(Time now)
         if (pending.discardStale)
             m_line.DiscardUnread();
         m_trace.Line("panel sends " + pending.what);
-        m_line.Send(m_faults.Damage(pending.bytes, m_observations.counters), now);
+        std::string what;
+        m_line.Send(m_faults.Damage(pending.bytes, m_observations.counters, &what), now);
+        if (!what.empty())
+            m_trace.Line("fault on " + pending.what + " " + HexBytes(pending.bytes) + ": " + what);
         if (pending.isReply)
             CountReply(now);
     }

@@ -44,7 +44,10 @@ private:
 
     void Feed(std::span<const uint8_t> bytes, Time now);
     void FeedPanel(std::span<const uint8_t> bytes, Time now);
-    void PumpModem(Time now);
+    // holdData: the modem's data bytes wait in m_heldData for FeedHeldData
+    // (unless an event comes first).
+    void PumpModem(Time now, bool holdData = false);
+    void FeedHeldData(Time now);
     void OnModemEvent(const ModemEvent& event, Time now);
     void LineUp(Time now, bool panelCalled);
     void LineDown(Time now);
@@ -66,6 +69,7 @@ private:
     // each direction's damage follows only its own bytes, not their timing.
     FaultInjector m_faultsReceived;
     std::deque<Pending> m_pending;
+    std::vector<uint8_t> m_heldData; // from the modem, not yet fed to the panel
     std::optional<Time> m_callbackAt;
     std::optional<Time> m_dropAt;
     bool m_dropDone = false;

@@ -23,6 +23,13 @@ struct Request {
     std::vector<uint8_t> bytes;   // the whole frame
 };
 
+// Bytes the reader threw away in one run, and why the first of them could
+// not start a frame.
+struct Discard {
+    std::vector<uint8_t> bytes;
+    const char* why = "";
+};
+
 struct ReaderSettings {
     int mode = 2;
     int openCodeLength = 2;
@@ -43,7 +50,10 @@ public:
     // frame, drop the rest.
     std::vector<Request> GiveUpPartial();
     bool Holding() const { return !m_buffer.empty(); }
-    void Clear() { m_buffer.clear(); }
+    void Clear();
+    // The runs of bytes thrown away since the last call. Fillers between
+    // frames are no loss and are left out.
+    std::vector<Discard> TakeDiscarded();
 
 private:
     using Span = std::span<const uint8_t>;
@@ -53,6 +63,7 @@ private:
         size_t offset = 0; // bytes before the frame
         size_t length = 0;
         Request request;
+        const char* why = "no frame starts here"; // of a skip
     };
 
     std::vector<Request> Scan(bool final);
@@ -70,10 +81,14 @@ private:
     static bool StartsWith(Span b, const std::vector<uint8_t>& pattern, bool& partial);
     static std::vector<uint8_t> Front(Span b, size_t length);
     static Attempt Incomplete(bool final);
+    static Attempt Rejected(const char* why);
+    void NoteSkipped(uint8_t byte, const char* why);
     static Attempt Found(RequestKind kind, std::vector<uint8_t> bytes, size_t payloadFrom, size_t payloadTo);
 
     ReaderSettings m_settings;
     std::vector<uint8_t> m_buffer;
+    std::vector<Discard> m_discarded; // the last run may still grow
+    bool m_runOpen = false;
 };
 
 } // namespace panelsim

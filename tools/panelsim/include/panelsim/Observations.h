@@ -38,6 +38,7 @@ struct Counters {
     int corruptedBytes = 0;
     int droppedBytes = 0;
     int noiseBytes = 0;
+    int discardedBytes = 0; // thrown away by the panel's frame reader
     int delayedReplies = 0;
     int missedReplies = 0;
 };
