@@ -3,6 +3,7 @@
 #include "FuzzCheck.h"
 #include "dialog/CCommStatusDlg.h"
 #include "link/AddPool.h"
+#include "link/CallPhase.h"
 #include "link/RequestQueue.h"
 #include "platform/Paths.h"
 #include "serial/ScriptedDevice.h"
@@ -39,6 +40,8 @@ struct Fixture {
         dlg.m_commCtrl.Create(std::make_unique<vek::ScriptedDevice>());
         dlg.m_commCtrl.SetCommPort(1);
         dlg.m_commCtrl.SetPortOpen(true);
+        // ... and a session is open.
+        vek::g_nCallPhase = vek::CALL_OPEN;
     }
     vek::CModemSettings modems;
     vek::CCommStatusDlg dlg;
@@ -93,10 +96,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int taken = vek::AddPool(f.dlg, record);
 
     size_t queued = 0;
+    size_t refusals = 0;
     {
         vek::CSingleLock lock(vek::g_csQueue);
         for (const auto& step : vek::g_requestQueue) {
             if (!step) {
+                continue;
+            }
+            Check(step->m_bHostRequest);
+            // A request that cannot be carried is refused (97) in its turn.
+            if (step->m_nType == vek::STEP_NOTIFY) {
+                Check(step->m_nCode == VEK_NOTIFY_TRANSFER_REFUSED);
+                ++refusals;
                 continue;
             }
             Check(step->m_nType == vek::STEP_PACKET);
@@ -104,14 +115,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             ++queued;
         }
     }
-    // Nothing is queued from a record too short to hold its fields.
+    // A request is either framed or refused, never both.
+    Check(refusals <= 1 && (refusals == 0 || queued == 0));
+    // No frame from a record too short to hold its fields.
     Check(recordSize >= VEK_POOL_RECORD_MIN_SIZE || queued == 0);
     // Taken: the record is the library's and already freed. Not taken: it
     // is still the caller's, whole, and nothing was queued.
     if (taken == 1) {
         Check(GlobalSize(record) == 0);
     } else {
-        Check(taken == 0 && queued == 0 && GlobalSize(record) == recordSize);
+        Check(taken == 0 && queued == 0 && refusals == 0 && GlobalSize(record) == recordSize);
     }
     vek::QueueClear();
     // Whatever AddPool did not take stays the caller's: free both (a

@@ -465,7 +465,8 @@ private:
     static HGLOBAL Block(const Bytes& bytes)
     {
         const HGLOBAL b = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-        std::memcpy(GlobalLock(b), bytes.data(), bytes.size());
+        if (void* p = GlobalLock(b); p != nullptr && !bytes.empty()) // a block of nothing has no memory
+            std::memcpy(p, bytes.data(), bytes.size());
         GlobalUnlock(b);
         return b;
     }
