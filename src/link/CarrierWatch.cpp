@@ -13,13 +13,10 @@ namespace {
 std::atomic<bool> g_carrierDown{false};
 std::atomic<CarrierTimerStarter> g_starter{nullptr};
 
-// Never destroyed: the library's stop joins its thread (StopCarrierWatch),
-// and when a process ends without that the system has already ended the
-// thread, which a destructor would then wait for under the loader's lock.
 DelayedAction& Timer()
 {
-    static DelayedAction* const timer = new DelayedAction;
-    return *timer;
+    static DelayedAction timer;
+    return timer;
 }
 
 } // namespace
