@@ -3,6 +3,7 @@
 #include "FuzzCheck.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
+#include "link/ModemResult.h"
 #include "modem/ParseModemResponse.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // and the settings it gives store and load back unchanged.
 #include "FuzzCheck.h"
 #include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "modem/ModemDatabaseFile.h"
 #include "vek_comm2.h"
 #include "vek_host.h"

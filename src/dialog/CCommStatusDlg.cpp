@@ -1,6 +1,5 @@
 #include "dialog/CCommStatusDlg.h"
 
-#include "frame/CComm2App.h"
 #include "link/CarrierWatch.h"
 #include "link/CommThreadProc.h"
 #include "link/RequestQueue.h"

@@ -1,7 +1,7 @@
 // The worker's messages become notifications (1075) to the host main window.
 #include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
+#include "host/PostToHost.h"
 #include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/RequestQueue.h"
@@ -13,8 +13,6 @@
 
 namespace vek {
 namespace {
-
-void PostToHost(WPARAM code, LPARAM lParam) { PostMessageA(theApp.m_hWndHost, VEK_WM_COMM_HOST_NOTIFY, code, lParam); }
 
 void SetSessionOnline()
 {

@@ -1,14 +1,14 @@
 // Exports that place, answer and end calls and move data; the work is done
 // by the link code, on the host's thread, by queueing steps for the worker.
 #include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
+#include "host/CComm2App.h"
 #include "link/AddPool.h"
 #include "link/HexCodes.h"
+#include "link/LineSpeed.h"
 #include "link/QueueHangUp.h"
 #include "link/RestartAnswering.h"
 #include "link/StartCall.h"
-#include "serial/LineSettings.h"
 #include "vek_comm2.h"
 
 using namespace vek;

@@ -1,8 +1,8 @@
 // The exported functions that live with the application object. Each runs
 // on the host's thread; no exception leaves the library.
 #include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
 #include "frame/ExportGuard.h"
+#include "host/CComm2App.h"
 #include "link/CarrierWatch.h"
 #include "link/RxSilenceTimer.h"
 #include "link/SessionState.h"

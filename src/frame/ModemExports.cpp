@@ -1,6 +1,6 @@
 // VEKComm2_SetupModem and VEKComm2_IsPCLink: the host's modem settings go
 // into the current modem definition.
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "modem/CModem.h"
 #include "platform/MessageBox.h"
 #include "vek_comm2.h"

@@ -1,11 +1,10 @@
 #include "link/AddPool.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
 #include "link/CallPhase.h"
 #include "link/FramesTransfer.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/ShortCodes.h"
 #include "platform/Handles.h"
 #include "vek_comm2.h"
@@ -74,9 +73,9 @@ void Append(std::unique_ptr<CPool> step)
 // waits its turn in the queue: hosts match outcomes to requests by order.
 void QueueRefused() { Append(std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_TRANSFER_REFUSED, 1)); }
 
-void QueueShortTransfer(const CCommStatusDlg& dlg, const TransferRequest& request, int32_t timeout, bool wide)
+void QueueShortTransfer(const Session& session, const TransferRequest& request, int32_t timeout, bool wide)
 {
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const PanelRecordView record(session.m_pPanelRecord);
     const bool twoByteAddress = record.IsAttached() && (record.PanelOptions() & VEK_PANEL_OPT_ADDRESS);
     const auto frames = BuildShortTransferFrames(request, twoByteAddress, wide);
     if (!frames) {
@@ -92,10 +91,9 @@ void QueueShortTransfer(const CCommStatusDlg& dlg, const TransferRequest& reques
     }
 }
 
-void QueueLongTransfer(const CCommStatusDlg& dlg, const uint8_t* record, const TransferRequest& request,
-                       int32_t timeout)
+void QueueLongTransfer(const Session& session, const uint8_t* record, const TransferRequest& request, int32_t timeout)
 {
-    const auto frame = BuildLongTransferFrame(dlg.m_nLinkMode, request);
+    const auto frame = BuildLongTransferFrame(session.m_nLinkMode, request);
     if (!frame) {
         QueueRefused();
         return;
@@ -114,7 +112,7 @@ void QueueLongTransfer(const CCommStatusDlg& dlg, const uint8_t* record, const T
                                    flags, reply, 1));
 }
 
-void QueueTransfer(const CCommStatusDlg& dlg, const OwnedBlock& record, bool wide)
+void QueueTransfer(const Session& session, const OwnedBlock& record, bool wide)
 {
     // A record too short to hold its fields, or one whose data block cannot
     // be locked, is refused like an unframeable one.
@@ -131,20 +129,20 @@ void QueueTransfer(const CCommStatusDlg& dlg, const OwnedBlock& record, bool wid
     // 70 ms per byte on top of 10 s; computed wide so a huge count cannot wrap.
     const int64_t wideTimeout = int64_t{70} * request.count + 10000;
     const int32_t timeout = static_cast<int32_t>(std::min<int64_t>(wideTimeout, INT32_MAX));
-    if (dlg.m_nLinkMode == 3)
-        QueueShortTransfer(dlg, request, timeout, wide);
+    if (session.m_nLinkMode == 3)
+        QueueShortTransfer(session, request, timeout, wide);
     else
-        QueueLongTransfer(dlg, record.Data(), request, timeout);
+        QueueLongTransfer(session, record.Data(), request, timeout);
 }
 
 } // namespace
 
-int AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
+int AddPool(Session& session, HGLOBAL requestHandle)
 {
     // Nothing could carry it: not taken, and the host is told so at once.
-    if (dlg.CurrentModem() == nullptr || !dlg.m_commCtrl.GetPortOpen())
+    if (session.CurrentModem() == nullptr || !session.m_commCtrl.GetPortOpen())
         return 0;
-    const bool wide = IdentifiesWideCode50Panel(dlg);
+    const bool wide = IdentifiesWideCode50Panel(session);
     // The phase and the queue change together under this lock: a request is
     // either in the queue before the call's end is decided, and ended with
     // it, or refused.
@@ -155,7 +153,7 @@ int AddPool(CCommStatusDlg& dlg, HGLOBAL requestHandle)
     OwnedBlock record(requestHandle);
     if (record.Data() == nullptr)
         return 0;
-    QueueTransfer(dlg, record, wide);
+    QueueTransfer(session, record, wide);
     return 1;
 }
 

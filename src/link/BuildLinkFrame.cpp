@@ -1,23 +1,23 @@
 #include "link/BuildLinkFrame.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 #include "link/FramesControl.h"
 #include "link/FramesLinkStart.h"
+#include "link/Session.h"
 
 namespace vek {
 
-ByteArray BuildLinkFrame(const CCommStatusDlg& dlg)
+ByteArray BuildLinkFrame(const Session& session)
 {
-    if (!dlg.m_bLinkRequest && !dlg.m_bDialFrame)
+    if (!session.m_bLinkRequest && !session.m_bDialFrame)
         return {};
-    const PanelRecordView record(dlg.m_pPanelRecord);
-    if (dlg.m_bIdBlock && record.IsAttached())
+    const PanelRecordView record(session.m_pPanelRecord);
+    if (session.m_bIdBlock && record.IsAttached())
         return BuildIdentificationBlock(static_cast<uint8_t>(record.ExpectedType()),
-                                        static_cast<uint8_t>(record.ExpectedVersion()), dlg.m_idCode);
-    if (dlg.m_bDialFrame && record.IsAttached())
+                                        static_cast<uint8_t>(record.ExpectedVersion()), session.m_idCode);
+    if (session.m_bDialFrame && record.IsAttached())
         return BuildDialCommandFrame(record.PhoneNumber()).value_or(ByteArray{});
-    return BuildLinkRequestFrame(dlg.m_nLinkMode);
+    return BuildLinkRequestFrame(session.m_nLinkMode);
 }
 
 } // namespace vek

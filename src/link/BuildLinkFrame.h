@@ -6,9 +6,9 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // Empty when the call sends no link frame.
-ByteArray BuildLinkFrame(const CCommStatusDlg& dlg);
+ByteArray BuildLinkFrame(const Session& session);
 
 } // namespace vek

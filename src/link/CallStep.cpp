@@ -1,11 +1,11 @@
 #include "link/CallStep.h"
 
-#include "dialog/CCommStatusDlg.h"
 #include "link/BuildLinkFrame.h"
 #include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/RequestQueue.h"
 #include "link/RestartAnswering.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "link/SimpleSteps.h"
 #include "link/WorkerNotify.h"
@@ -30,10 +30,11 @@ std::unique_ptr<CPool> Teardown(std::unique_ptr<CPool> step)
 }
 
 // Hang up and wait for the panel to call back.
-void AppendHangUpAndCallBack(CCommStatusDlg& dlg, const CModem& modem)
+void AppendHangUpAndCallBack(Session& session, const CModem& modem)
 {
     Append(Teardown(Command(HangUpLine(modem), 0, VEK_NOTIFY_ANSWER_READY)));
-    AppendAnswerScript(modem, std::make_unique<CPool>(BuildLinkFrame(dlg), STEP_IDENTIFY, 1, VEK_NOTIFY_IDENTIFIED, 1));
+    AppendAnswerScript(modem,
+                       std::make_unique<CPool>(BuildLinkFrame(session), STEP_IDENTIFY, 1, VEK_NOTIFY_IDENTIFIED, 1));
 }
 
 bool AnswerFollows(int32_t code)
@@ -42,7 +43,7 @@ bool AnswerFollows(int32_t code)
            g_bAnswerMode != 0 || g_bRestartAnswer != 0;
 }
 
-void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
+void QueueScript(Session& session, const CModem& modem, int32_t code)
 {
     CSingleLock lock(g_csQueue);
     if (g_bOnline) {
@@ -52,7 +53,7 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
         if (!modem.m_strEscape.empty() && !commandMode)
             Append(Teardown(Command(EscapeLine(modem), 0, CODE_NONE)));
         if (code == VEK_NOTIFY_ANSWER_READY)
-            AppendHangUpAndCallBack(dlg, modem);
+            AppendHangUpAndCallBack(session, modem);
         else
             Append(Teardown(Command(HangUpLine(modem), 0, VEK_NOTIFY_ON_HOOK)));
     }
@@ -60,7 +61,7 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
         return;
     if (AnswerFollows(code)) {
         g_bRestartAnswer = 0;
-        RestartAnswering(dlg, g_nAnswerRestartArg);
+        RestartAnswering(session, g_nAnswerRestartArg);
         return;
     }
     Append(Teardown(Command(ResetLine(modem), 0, VEK_NOTIFY_MODEM_READY)));
@@ -69,7 +70,7 @@ void QueueScript(CCommStatusDlg& dlg, const CModem& modem, int32_t code)
 
 } // namespace
 
-void RunCallStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+void RunCallStep(Session& session, std::unique_ptr<CPool> step)
 {
     // The panel that asked to call back opens a new call; any other end
     // takes no more requests.
@@ -79,16 +80,16 @@ void RunCallStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
     } else {
         BeginEndingCall();
     }
-    const CModem* modem = dlg.CurrentModem();
+    const CModem* modem = session.CurrentModem();
     // Give the panel a moment to act on what it was sent last.
     if (g_bOnline && modem != nullptr && !modem->IsPCLink() && step->m_nTimeout > 0)
         Sleep(static_cast<uint32_t>(step->m_nTimeout));
     if (modem != nullptr && modem->IsPCLink()) {
-        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
-        PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
+        PostStepDone(session, VEK_NOTIFY_ON_HOOK);
+        PostStepDone(session, VEK_NOTIFY_MODEM_READY);
         Append(EndOfCallStep());
     } else if (modem != nullptr) {
-        QueueScript(dlg, *modem, step->m_nCode);
+        QueueScript(session, *modem, step->m_nCode);
     }
     g_bOnline = 0;
 }

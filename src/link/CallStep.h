@@ -8,11 +8,11 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // The code of a hang-up asked for with answering to follow.
 inline constexpr int32_t kCodeHangUpThenAnswer = 88;
 
-void RunCallStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step);
+void RunCallStep(Session& session, std::unique_ptr<CPool> step);
 
 } // namespace vek

@@ -1,13 +1,14 @@
 #include "link/CommThreadProc.h"
 
-#include "dialog/CCommStatusDlg.h"
 #include "link/CallStep.h"
 #include "link/IdentifyStep.h"
 #include "link/LineLoss.h"
+#include "link/ModemResult.h"
 #include "link/ModemStep.h"
 #include "link/PacketStep.h"
 #include "link/RequestQueue.h"
 #include "link/RxSilenceTimer.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "link/SimpleSteps.h"
 #include "modem/ParseModemResponse.h"
@@ -60,53 +61,53 @@ void PrepareStep(const CPool& step)
     }
 }
 
-void ExecuteStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake)
+void ExecuteStep(Session& session, std::unique_ptr<CPool> step, WakeReason wake)
 {
     switch (step->m_nType) {
     case STEP_DEFER_CALL: RunDeferCallStep(*step); return;
-    case STEP_NOTIFY: RunNotifyStep(dlg, *step); return;
+    case STEP_NOTIFY: RunNotifyStep(session, *step); return;
     case STEP_PAUSE: Sleep(kPauseStepMs); return;
-    case STEP_MODEM: RunModemStep(dlg, std::move(step)); return;
-    case STEP_PACKET: RunPacketStep(dlg, std::move(step), wake); return;
-    case STEP_IDENTIFY: RunIdentifyStep(dlg, std::move(step)); return;
-    case STEP_CALL: RunCallStep(dlg, std::move(step)); return;
+    case STEP_MODEM: RunModemStep(session, std::move(step)); return;
+    case STEP_PACKET: RunPacketStep(session, std::move(step), wake); return;
+    case STEP_IDENTIFY: RunIdentifyStep(session, std::move(step)); return;
+    case STEP_CALL: RunCallStep(session, std::move(step)); return;
     default: Sleep(kSendOnlyPauseMs); return;
     }
 }
 
-bool WorkerPass(CCommStatusDlg& dlg)
+bool WorkerPass(Session& session)
 {
     const WakeReason wake = WaitForWork();
     if (WaitForEvent(g_evStop, 0) != WaitResult::Timeout)
         return false;
-    if (std::unique_ptr<CPool> none; EndCallIfLineLost(dlg, none) || EndUseOfVanishedDevice(dlg))
+    if (std::unique_ptr<CPool> none; EndCallIfLineLost(session, none) || EndUseOfVanishedDevice(session))
         return true;
-    IdleWatch(dlg, wake);
+    IdleWatch(session, wake);
     std::unique_ptr<CPool> step = TakeStep();
     if (!step)
         return true;
     PrepareStep(*step);
     // Giving up what was buffered may have shown the line gone: nothing more
     // is sent into it.
-    if (g_bLineLost && EndCallIfLineLost(dlg, step))
+    if (g_bLineLost && EndCallIfLineLost(session, step))
         return true;
     if (TraceEnabled())
         TraceLine("step begin type " + std::to_string(step->m_nType) + " code " + std::to_string(step->m_nCode));
-    if (!step->m_data.empty() && !(step->m_dwFlags & REQ_NO_SEND) && !dlg.SendString(*step)) {
+    if (!step->m_data.empty() && !(step->m_dwFlags & REQ_NO_SEND) && !session.SendString(*step)) {
         // SendString reported its own error; what is queued waits for the
         // next producer (or the next tick while online).
         ResetQueueEvent();
         return true;
     }
-    ExecuteStep(dlg, std::move(step), wake);
+    ExecuteStep(session, std::move(step), wake);
     TraceLine("step end");
     return true;
 }
 
-unsigned CommThreadProc(CCommStatusDlg* dlg)
+unsigned CommThreadProc(Session* session)
 {
     ResetWorkerCounters();
-    while (WorkerPass(*dlg)) {
+    while (WorkerPass(*session)) {
     }
     return 0;
 }

@@ -1,10 +1,10 @@
 #include "link/EvaluateReply.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostBlock.h"
+#include "host/HostBlock.h"
 #include "link/FramesLong.h"
 #include "link/FramesTransfer.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 
 namespace vek {
 namespace {
@@ -80,10 +80,10 @@ private:
 };
 
 // An acknowledged step is sent no more: a copy waits for the real reply.
-void WaitForReplyAfterAck(CCommStatusDlg& dlg, const CPool& step)
+void WaitForReplyAfterAck(Session& session, const CPool& step)
 {
-    if (dlg.m_nCurrentBaudRate == 1200)
-        dlg.WriteDirectByte(0x00);
+    if (session.m_nCurrentBaudRate == 1200)
+        session.WriteDirectByte(0x00);
     auto copy = std::make_unique<CPool>(step);
     copy->m_dwFlags = (copy->m_dwFlags & ~REQ_EXPECT_ACK) | REQ_NO_SEND;
     QueueInsertHead(std::move(copy), false);
@@ -99,11 +99,11 @@ bool HoldsCountAsked(int linkMode, const CPool& step, std::span<const uint8_t> p
     return !asked || *asked == payload.size();
 }
 
-bool GatherRead(CCommStatusDlg& dlg, std::span<const uint8_t> payload)
+bool GatherRead(Session& session, std::span<const uint8_t> payload)
 {
-    if (dlg.m_readData.size() + payload.size() > kMaxReadData)
+    if (session.m_readData.size() + payload.size() > kMaxReadData)
         return false;
-    dlg.m_readData.insert(dlg.m_readData.end(), payload.begin(), payload.end());
+    session.m_readData.insert(session.m_readData.end(), payload.begin(), payload.end());
     return true;
 }
 
@@ -129,16 +129,16 @@ std::span<const uint8_t> ReplyPayload(std::span<const uint8_t> reply, int linkMo
     return reply.subspan(head, reply.size() - head - tail);
 }
 
-int32_t EvaluateReply(CCommStatusDlg& dlg, const CPool& step, std::span<const uint8_t> reply, HGLOBAL& extra)
+int32_t EvaluateReply(Session& session, const CPool& step, std::span<const uint8_t> reply, HGLOBAL& extra)
 {
     extra = 0;
-    const int mode = NormalizedLinkMode(dlg.m_nLinkMode);
-    const Judge judge(dlg.m_nLinkMode, step.m_data, reply);
-    const std::span<const uint8_t> payload = ReplyPayload(reply, dlg.m_nLinkMode);
+    const int mode = NormalizedLinkMode(session.m_nLinkMode);
+    const Judge judge(session.m_nLinkMode, step.m_data, reply);
+    const std::span<const uint8_t> payload = ReplyPayload(reply, session.m_nLinkMode);
 
     if (step.m_dwFlags & REQ_EXPECT_ACK) {
         if (judge.IsFromMain(kReplyAck)) {
-            WaitForReplyAfterAck(dlg, step);
+            WaitForReplyAfterAck(session, step);
             return kReplyAccepted;
         }
         return judge.LongRefusal();
@@ -149,19 +149,19 @@ int32_t EvaluateReply(CCommStatusDlg& dlg, const CPool& step, std::span<const ui
         // The halves of a split transfer gather their payloads as a split
         // read does; the last one hands the whole to the host.
         if (step.m_nExpect == kExpectFirstOfRead)
-            dlg.m_readData.clear();
-        if (!GatherRead(dlg, payload))
+            session.m_readData.clear();
+        if (!GatherRead(session, payload))
             return kReplyNotRecognised;
         if (step.m_nCode != CODE_NONE)
-            extra = NewHostBlock(dlg.m_readData);
+            extra = NewHostBlock(session.m_readData);
         return kReplyAccepted;
     }
     if (step.m_nExpect == kExpectFirstOfRead)
-        dlg.m_readData.clear();
+        session.m_readData.clear();
     if (step.m_nCode == kCodeReadDone) {
         if ((judge.EchoesRequest() || judge.AlternateReply()) && HoldsCountAsked(mode, step, payload) &&
-            GatherRead(dlg, payload)) {
-            extra = NewHostBlock(dlg.m_readData);
+            GatherRead(session, payload)) {
+            extra = NewHostBlock(session.m_readData);
             return kReplyAccepted;
         }
         return judge.Refusal();
@@ -170,7 +170,7 @@ int32_t EvaluateReply(CCommStatusDlg& dlg, const CPool& step, std::span<const ui
         if (!judge.EchoesRequest())
             return judge.Refusal();
         if (static_cast<uint32_t>(step.m_nCommand) == kOperationRead &&
-            (!HoldsCountAsked(mode, step, payload) || !GatherRead(dlg, payload)))
+            (!HoldsCountAsked(mode, step, payload) || !GatherRead(session, payload)))
             return kReplyNotRecognised;
         return kReplyAccepted;
     }

@@ -11,7 +11,7 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 inline constexpr int32_t kReplyAccepted = 0;
 inline constexpr int32_t kReplyNotRecognised = 100;
@@ -44,6 +44,6 @@ std::span<const uint8_t> ReplyPayload(std::span<const uint8_t> reply, int linkMo
 
 // reply is a copy of the receive buffer with a complete frame whose check
 // has passed. extra becomes a block for the host (or stays 0).
-int32_t EvaluateReply(CCommStatusDlg& dlg, const CPool& step, std::span<const uint8_t> reply, HGLOBAL& extra);
+int32_t EvaluateReply(Session& session, const CPool& step, std::span<const uint8_t> reply, HGLOBAL& extra);
 
 } // namespace vek

@@ -1,8 +1,7 @@
 #include "link/IdentifyStep.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostBlock.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostBlock.h"
+#include "host/HostPanelRecord.h"
 #include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/ParseIdentification.h"
@@ -10,6 +9,7 @@
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/RxSilenceTimer.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "link/StartCall.h"
 #include "link/WorkerNotify.h"
@@ -35,12 +35,12 @@ void KeepWaiting(std::unique_ptr<CPool> step, bool countRetry)
     QueueInsertHead(std::move(step), false);
 }
 
-void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t notice)
+void Fail(Session& session, std::unique_ptr<CPool> step, int32_t notice)
 {
     const int32_t code = step->m_nCode == VEK_NOTIFY_INCOMING_IDENTIFIED ? VEK_NOTIFY_INCOMING_IDENTIFIED : CODE_NONE;
     step.reset();
     g_nRetries = 0;
-    PostNotice(dlg, notice);
+    PostNotice(session, notice);
     CSingleLock lock(g_csQueue);
     BeginEndingCall();
     g_requestQueue.clear();
@@ -50,9 +50,9 @@ void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t notice)
 
 // 0 when the panel is the one the record expects, else the notice to give.
 // Without a record there is nothing it could match.
-int32_t CheckAgainstRecord(const CCommStatusDlg& dlg, const PanelIdentification& ident)
+int32_t CheckAgainstRecord(const Session& session, const PanelIdentification& ident)
 {
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const PanelRecordView record(session.m_pPanelRecord);
     if (!record.IsAttached())
         return VEK_NOTIFY_WRONG_TYPE;
     if ((ident.panelType & 0xFF) != (record.ExpectedType() & 0xFF))
@@ -62,35 +62,35 @@ int32_t CheckAgainstRecord(const CCommStatusDlg& dlg, const PanelIdentification&
     return 0;
 }
 
-void HandOver(const CCommStatusDlg& dlg, int32_t code, std::span<const uint8_t> bytes)
+void HandOver(const Session& session, int32_t code, std::span<const uint8_t> bytes)
 {
-    PostStepDone(dlg, code, HandleToParam(NewHostBlock(bytes)));
+    PostStepDone(session, code, HandleToParam(NewHostBlock(bytes)));
 }
 
-void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, bool pcLink)
+void Accept(Session& session, std::unique_ptr<CPool> step, bool pcLink)
 {
     g_nRetries = 0;
     g_bConnectPending = 0;
     g_bSessionUp = 1;
-    const PanelIdentification ident = IdentificationOf(dlg);
+    const PanelIdentification ident = IdentificationOf(session);
     if (step->m_nExpect == kExpectIncoming) {
         g_bPanelIdentified = 1;
         const auto whole = ident.ToBytes();
-        HandOver(dlg, step->m_nCode, whole);
+        HandOver(session, step->m_nCode, whole);
         return;
     }
-    if (const int32_t notice = CheckAgainstRecord(dlg, ident); notice != 0) {
-        Fail(dlg, std::move(step), notice);
+    if (const int32_t notice = CheckAgainstRecord(session, ident); notice != 0) {
+        Fail(session, std::move(step), notice);
         return;
     }
     if (step->m_nExpect != kExpectCalledBack && (ident.identificationFlags & kFlagAnswerMode)) {
         // The panel will call back: end this call and answer the next.
-        PostStepDone(dlg, VEK_NOTIFY_ANSWER_REQUESTED);
+        PostStepDone(session, VEK_NOTIFY_ANSWER_REQUESTED);
         QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, VEK_NOTIFY_ANSWER_READY, 1), false);
         return;
     }
     if (pcLink) {
-        PostStepDone(dlg, VEK_NOTIFY_CONNECTED);
+        PostStepDone(session, VEK_NOTIFY_CONNECTED);
     } else {
         if (step->m_nExpect == kExpectCalledBack)
             g_bPanelIdentified = 1;
@@ -100,17 +100,17 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, bool pcLink)
     {
         // From here the host's requests follow the session-open frame.
         CSingleLock lock(g_csQueue);
-        QueueSessionOpen(dlg, false);
+        QueueSessionOpen(session, false);
         OpenCallForRequests();
     }
-    HandOver(dlg, step->m_nCode, ident.raw);
+    HandOver(session, step->m_nCode, ident.raw);
 }
 
 } // namespace
 
-void RunIdentifyStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+void RunIdentifyStep(Session& session, std::unique_ptr<CPool> step)
 {
-    const CModem* modem = dlg.CurrentModem();
+    const CModem* modem = session.CurrentModem();
     if (modem == nullptr)
         return;
     const bool pcLink = modem->IsPCLink();
@@ -122,7 +122,7 @@ void RunIdentifyStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
     if (!pcLink)
         StartRxSilenceTimer(kIdentifySilenceMs);
     const bool silenceTimedOut = WaitForEvent(g_evRxSilence, half) == WaitResult::Timeout;
-    if (EndCallIfLineLost(dlg, step))
+    if (EndCallIfLineLost(session, step))
         return;
 
     std::vector<uint8_t> reply;
@@ -139,23 +139,23 @@ void RunIdentifyStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
         if (wait)
             KeepWaiting(std::move(step), true);
         else
-            Fail(dlg, std::move(step), VEK_NOTIFY_NO_IDENTIFICATION);
+            Fail(session, std::move(step), VEK_NOTIFY_NO_IDENTIFICATION);
         return;
     }
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const PanelRecordView record(session.m_pPanelRecord);
     int32_t parsed = kIdentNotRecognised;
     {
         CSingleLock lock(g_csReceive);
-        parsed = ParseIdentification(reply, dlg.m_ident, dlg.m_lastReply, record);
+        parsed = ParseIdentification(reply, session.m_ident, session.m_lastReply, record);
     }
     if (parsed == kIdentNotRecognised) {
         if (pcLink)
             KeepWaiting(std::move(step), false);
         else
-            Fail(dlg, std::move(step), VEK_NOTIFY_NO_IDENTIFICATION);
+            Fail(session, std::move(step), VEK_NOTIFY_NO_IDENTIFICATION);
         return;
     }
-    Accept(dlg, std::move(step), pcLink);
+    Accept(session, std::move(step), pcLink);
 }
 
 } // namespace vek

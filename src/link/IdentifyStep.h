@@ -9,7 +9,7 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // Silence after the last byte that ends a reply on a modem line.
 inline constexpr uint32_t kIdentifySilenceMs = 2500;
@@ -20,6 +20,6 @@ inline constexpr size_t kModemIdentifyMinBytes = 3;
 inline constexpr int32_t kIdentifyShortRetries = 2;
 
 // Runs one STEP_IDENTIFY step whose link frame, if any, has been sent.
-void RunIdentifyStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step);
+void RunIdentifyStep(Session& session, std::unique_ptr<CPool> step);
 
 } // namespace vek

@@ -1,8 +1,8 @@
 #include "link/LineLoss.h"
 
-#include "dialog/CCommStatusDlg.h"
 #include "link/CallPhase.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "link/WorkerNotify.h"
 #include "vek_comm2.h"
@@ -65,16 +65,16 @@ void ClearLineLoss()
     g_bCallLost = 0;
 }
 
-void EndLostLink(CCommStatusDlg& dlg)
+void EndLostLink(Session& session)
 {
     CSingleLock lock(g_csQueue);
     BeginEndingCall();
     g_bCallLost = 1;
-    PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
+    PostNotice(session, VEK_NOTIFY_LINK_LOST);
     QueueEnd(QueuedHangUpCode(CODE_NONE), false);
 }
 
-bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
+bool EndCallIfLineLost(Session& session, std::unique_ptr<CPool>& step)
 {
     if (!g_bLineLost.exchange(0) || !g_bOnline)
         return false;
@@ -88,23 +88,23 @@ bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
     g_nRetries = 0;
     BeginEndingCall();
     g_bCallLost = 1;
-    PostNotice(dlg, g_bSessionUp ? VEK_NOTIFY_LINK_LOST : VEK_NOTIFY_NO_IDENTIFICATION);
-    if (dlg.m_commCtrl.IsDeviceGone()) {
+    PostNotice(session, g_bSessionUp ? VEK_NOTIFY_LINK_LOST : VEK_NOTIFY_NO_IDENTIFICATION);
+    if (session.m_commCtrl.IsDeviceGone()) {
         // Nothing can be sent any more: report the line down and reset.
         g_requestQueue.clear();
         g_bOnline = 0;
-        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
-        PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
-        PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
+        PostStepDone(session, VEK_NOTIFY_ON_HOOK);
+        PostStepDone(session, VEK_NOTIFY_MODEM_READY);
+        PostStepDone(session, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
         return true;
     }
     QueueEnd(callCode, true);
     return true;
 }
 
-bool EndUseOfVanishedDevice(CCommStatusDlg& dlg, bool stepInHand)
+bool EndUseOfVanishedDevice(Session& session, bool stepInHand)
 {
-    if (g_bOnline || !dlg.m_commCtrl.IsDeviceGone())
+    if (g_bOnline || !session.m_commCtrl.IsDeviceGone())
         return false;
     bool hangingUp = false;
     {
@@ -120,12 +120,12 @@ bool EndUseOfVanishedDevice(CCommStatusDlg& dlg, bool stepInHand)
     if (hangingUp) {
         // A call being ended: with the device gone the line is down, which
         // is what the host asked for. It hears the end as from a mid-call loss.
-        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
-        PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
+        PostStepDone(session, VEK_NOTIFY_ON_HOOK);
+        PostStepDone(session, VEK_NOTIFY_MODEM_READY);
     } else {
-        PostNotice(dlg, VEK_NOTIFY_PORT_UNAVAILABLE);
+        PostNotice(session, VEK_NOTIFY_PORT_UNAVAILABLE);
     }
-    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
+    PostStepDone(session, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
     return true;
 }
 

@@ -12,7 +12,7 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // Set by the receive handler (and the carrier watch) during an online call;
 // taken by the worker.
@@ -32,14 +32,14 @@ void ClearLineLoss();
 // Worker: the link is lost (27). Everything queued is dropped (the 27 ends
 // the host's requests that were waiting) and the end of the call queued,
 // with the code of a hang-up the host had asked for.
-void EndLostLink(CCommStatusDlg& dlg);
+void EndLostLink(Session& session);
 
 // Worker: when the line was signalled lost during an online call, reports
 // 27 (18 before the panel identified itself), drops the step in hand and
 // everything queued, and queues the end of the call without an escape.
 // Returns true when it ended the call; then the step is gone. A call already
 // being ended only learns that the modem is back in command mode.
-bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step);
+bool EndCallIfLineLost(Session& session, std::unique_ptr<CPool>& step);
 
 // Worker: a device that went away outside an online call (the modem being
 // set up, a call being dialled) while work is queued. Nothing queued can
@@ -47,6 +47,6 @@ bool EndCallIfLineLost(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step);
 // the host hears 20 and the port is closed. A call being ended hears 8 and 9
 // instead. With a step in hand that waited in vain, it ends even when nothing
 // else is queued. True when it did so.
-bool EndUseOfVanishedDevice(CCommStatusDlg& dlg, bool stepInHand = false);
+bool EndUseOfVanishedDevice(Session& session, bool stepInHand = false);
 
 } // namespace vek

@@ -1,16 +1,16 @@
 #include "link/ModemStep.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 #include "link/BuildLinkFrame.h"
 #include "link/CallPhase.h"
 #include "link/LineLoss.h"
+#include "link/LineSpeed.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "link/WorkerNotify.h"
 #include "modem/ModemCommands.h"
 #include "modem/ParseModemResponse.h"
-#include "serial/LineSettings.h"
 #include "vek_comm2.h"
 
 #include <algorithm>
@@ -35,10 +35,10 @@ std::unique_ptr<CPool> OnHookStep(const CModem& modem, int32_t expect, int32_t c
 }
 
 // A speed of 0 or below from a record or a definition would only be refused.
-void SetSpeedIfUsable(CCommStatusDlg& dlg, int32_t speed)
+void SetSpeedIfUsable(Session& session, int32_t speed)
 {
     if (speed > 0)
-        SetPortSpeed(dlg, speed);
+        SetPortSpeed(session, speed);
 }
 
 bool IsEscapeStep(const CPool& step, const CModem* modem)
@@ -50,32 +50,33 @@ bool IsEscapeStep(const CPool& step, const CModem* modem)
     return std::string(step.m_data.begin(), step.m_data.end()) == modem->m_strEscape;
 }
 
-void Succeed(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, int32_t result)
+void Succeed(Session& session, std::unique_ptr<CPool> step, int32_t result)
 {
     g_nRetries = 0;
     if (step->m_nExpect == kExpectAnyThenIdentify && result == MODEM_RESULT_CONNECT) {
         step->m_nCode = VEK_NOTIFY_CONNECTED;
         CSingleLock lock(g_csQueue);
         g_requestQueue.clear();
-        QueueAppend(std::make_unique<CPool>(BuildLinkFrame(dlg), STEP_IDENTIFY, 0, VEK_NOTIFY_IDENTIFIED, 1), false);
+        QueueAppend(std::make_unique<CPool>(BuildLinkFrame(session), STEP_IDENTIFY, 0, VEK_NOTIFY_IDENTIFIED, 1),
+                    false);
     }
-    ApplyModemCodeAction(dlg, *step);
-    if (const CModem* modem = dlg.CurrentModem()) {
+    ApplyModemCodeAction(session, *step);
+    if (const CModem* modem = session.CurrentModem()) {
         if (modem->m_dwFlags & MODEM_ATTENTION)
             Sleep(kAttentionModemPauseMs);
         if (modem->m_nCommandDelay != 0)
             Sleep(Milliseconds(modem->m_nCommandDelay));
     }
-    PostStepDone(dlg, step->m_nCode);
+    PostStepDone(session, step->m_nCode);
 }
 
 // The caller holds g_csQueue. The host's requests still waiting end with
 // one 27 (unless the loss already said it), then everything queued goes.
-void DropQueue(const CCommStatusDlg& dlg)
+void DropQueue(const Session& session)
 {
     if (!g_bCallLost && QueueHoldsHostRequest()) {
         g_bCallLost = 1;
-        PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
+        PostNotice(session, VEK_NOTIFY_LINK_LOST);
     }
     g_requestQueue.clear();
 }
@@ -84,52 +85,52 @@ void DropQueue(const CCommStatusDlg& dlg)
 // unanswered, the on-hook or the reset failing): the call ends anyway. The
 // port closes with the reset, which drops DTR, and a modem hangs up on that.
 // After a loss the modem's silence says nothing new: no 28 then.
-void EndCallAfterModemFailure(CCommStatusDlg& dlg, bool onHookReported)
+void EndCallAfterModemFailure(Session& session, bool onHookReported)
 {
     {
         CSingleLock lock(g_csQueue);
         BeginEndingCall();
-        DropQueue(dlg);
+        DropQueue(session);
     }
     g_bOnline = 0;
     if (!onHookReported)
-        PostStepDone(dlg, VEK_NOTIFY_ON_HOOK);
-    PostStepDone(dlg, VEK_NOTIFY_MODEM_READY);
-    PostStepDone(dlg, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
+        PostStepDone(session, VEK_NOTIFY_ON_HOOK);
+    PostStepDone(session, VEK_NOTIFY_MODEM_READY);
+    PostStepDone(session, VEK_NOTIFY_END_OF_CALL, g_nCallSerial);
     if (!g_bCallLost)
-        PostNotice(dlg, VEK_NOTIFY_MODEM_FAILED);
+        PostNotice(session, VEK_NOTIFY_MODEM_FAILED);
 }
 
-void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+void Fail(Session& session, std::unique_ptr<CPool> step)
 {
     g_nRetries = 0;
     ResetQueueEvent();
     if (step->m_bTeardown) {
-        EndCallAfterModemFailure(dlg, step->m_nCode == VEK_NOTIFY_MODEM_READY);
+        EndCallAfterModemFailure(session, step->m_nCode == VEK_NOTIFY_MODEM_READY);
         return;
     }
     const int32_t result = g_nModemResult;
     const bool expectConnect = step->m_nExpect == MODEM_RESULT_CONNECT;
     bool redial = false;
     if (expectConnect && result == MODEM_RESULT_BUSY) {
-        PostNotice(dlg, VEK_NOTIFY_BUSY);
+        PostNotice(session, VEK_NOTIFY_BUSY);
     } else if (expectConnect && result == MODEM_RESULT_NO_DIALTONE) {
-        PostNotice(dlg, VEK_NOTIFY_NO_DIALTONE);
+        PostNotice(session, VEK_NOTIFY_NO_DIALTONE);
     } else if (expectConnect && result == MODEM_RESULT_NO_CARRIER) {
-        PostNotice(dlg, VEK_NOTIFY_NO_CARRIER);
+        PostNotice(session, VEK_NOTIFY_NO_CARRIER);
     } else if (expectConnect && step->m_nCode == CODE_NONE) {
         g_bOnline = 0;
-        PostNotice(dlg, VEK_NOTIFY_LINK_LOST);
-        PostNotice(dlg, VEK_NOTIFY_ON_HOOK);
+        PostNotice(session, VEK_NOTIFY_LINK_LOST);
+        PostNotice(session, VEK_NOTIFY_ON_HOOK);
         redial = true;
     } else {
-        PostNotice(dlg, VEK_NOTIFY_MODEM_FAILED);
+        PostNotice(session, VEK_NOTIFY_MODEM_FAILED);
     }
     step.reset();
     CSingleLock lock(g_csQueue);
-    DropQueue(dlg);
+    DropQueue(session);
     if (redial) {
-        if (const CModem* modem = dlg.CurrentModem())
+        if (const CModem* modem = session.CurrentModem())
             QueueInsertHead(OnHookStep(*modem, kExpectAny, 1), false);
         QueueAppend(std::make_unique<CPool>(ByteArray{}, STEP_CALL, 0, CODE_NONE, 1), false);
         g_evQueue.Set();
@@ -142,18 +143,18 @@ void Fail(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
 }
 
 // Returns false when the escape retries are spent.
-bool RetryEscape(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
+bool RetryEscape(Session& session, std::unique_ptr<CPool>& step)
 {
     if (g_nRetries >= kEscapeRetries)
         return false;
     ++g_nRetries;
-    dlg.m_commCtrl.SetInBufferCount(0);
+    session.m_commCtrl.SetInBufferCount(0);
     Sleep(2 * Milliseconds(step->m_nTimeout));
     QueueInsertHead(std::move(step), false);
     return true;
 }
 
-void PollConnect(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+void PollConnect(Session& session, std::unique_ptr<CPool> step)
 {
     CSingleLock lock(g_csQueue);
     if (g_requestQueue.empty())
@@ -162,7 +163,7 @@ void PollConnect(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
         // The host queued work behind the answer script: give up answering.
         g_requestQueue.pop_front();
         step.reset();
-        const CModem* modem = dlg.CurrentModem();
+        const CModem* modem = session.CurrentModem();
         if (modem != nullptr && !modem->IsPCLink())
             QueueInsertHead(OnHookStep(*modem, kExpectAnyThenIdentify, 0), false);
         return;
@@ -191,37 +192,37 @@ void PollRing(std::unique_ptr<CPool> step)
 
 } // namespace
 
-void ApplyModemCodeAction(CCommStatusDlg& dlg, CPool& step)
+void ApplyModemCodeAction(Session& session, CPool& step)
 {
-    const PanelRecordView record(dlg.m_pPanelRecord);
-    const CModem* modem = dlg.CurrentModem();
+    const PanelRecordView record(session.m_pPanelRecord);
+    const CModem* modem = session.CurrentModem();
     switch (step.m_nCode) {
     case 87:
-        SetPortSpeed(dlg, 1200);
+        SetPortSpeed(session, 1200);
         step.m_nCode = CODE_NONE;
         break;
     case 86:
-        SetPortSpeed(dlg, 300);
+        SetPortSpeed(session, 300);
         step.m_nCode = CODE_NONE;
         break;
     case 35:
-        if (record.IsAttached() && record.LineSpeed() != dlg.m_nCurrentBaudRate)
-            SetSpeedIfUsable(dlg, record.LineSpeed());
+        if (record.IsAttached() && record.LineSpeed() != session.m_nCurrentBaudRate)
+            SetSpeedIfUsable(session, record.LineSpeed());
         break;
     case 84:
-        if (modem != nullptr && modem->m_nLineBaudRate > dlg.m_nCurrentBaudRate)
-            SetSpeedIfUsable(dlg, modem->m_nLineBaudRate);
+        if (modem != nullptr && modem->m_nLineBaudRate > session.m_nCurrentBaudRate)
+            SetSpeedIfUsable(session, modem->m_nLineBaudRate);
         QueueInsertHead(BareAtStep(), false);
         step.m_nCode = CODE_NONE;
         break;
     case 9:
     case 85: {
-        int32_t speed = dlg.m_nCurrentBaudRate;
-        if (record.IsAttached() && !dlg.m_bIdBlock)
+        int32_t speed = session.m_nCurrentBaudRate;
+        if (record.IsAttached() && !session.m_bIdBlock)
             speed = record.SecondLineSpeed();
         else if (!record.IsAttached() && modem != nullptr)
             speed = modem->m_nBaudRate;
-        SetSpeedIfUsable(dlg, speed);
+        SetSpeedIfUsable(session, speed);
         QueueInsertHead(BareAtStep(), false);
         if (step.m_nCode == 85)
             step.m_nCode = CODE_NONE;
@@ -231,7 +232,7 @@ void ApplyModemCodeAction(CCommStatusDlg& dlg, CPool& step)
     }
 }
 
-void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+void RunModemStep(Session& session, std::unique_ptr<CPool> step)
 {
     if (step->m_nExpect == MODEM_RESULT_CONNECT && step->m_nCode == VEK_NOTIFY_CONNECTED) {
         // A call taken while answering goes back to answering when it ends.
@@ -243,35 +244,35 @@ void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
         const int32_t result = g_nModemResult;
         // NO CARRIER to the escape: the modem is in command mode already, and
         // the on-hook and reset that follow still have to run.
-        const bool escapedAlready = result == MODEM_RESULT_NO_CARRIER && IsEscapeStep(*step, dlg.CurrentModem());
+        const bool escapedAlready = result == MODEM_RESULT_NO_CARRIER && IsEscapeStep(*step, session.CurrentModem());
         if (result == step->m_nExpect || step->m_nExpect == kExpectAny || step->m_nExpect == kExpectAnyThenIdentify ||
             escapedAlready)
-            Succeed(dlg, std::move(step), result);
+            Succeed(session, std::move(step), result);
         else
-            Fail(dlg, std::move(step));
+            Fail(session, std::move(step));
         return;
     }
     // A vanished device will never answer: say so rather than "failed".
-    if (EndUseOfVanishedDevice(dlg, true))
+    if (EndUseOfVanishedDevice(session, true))
         return;
-    if (IsEscapeStep(*step, dlg.CurrentModem())) {
+    if (IsEscapeStep(*step, session.CurrentModem())) {
         // A modem that will not leave data mode: 8, 9 and the end, then 28.
-        if (!RetryEscape(dlg, step)) {
+        if (!RetryEscape(session, step)) {
             g_nRetries = 0;
-            EndCallAfterModemFailure(dlg, false);
+            EndCallAfterModemFailure(session, false);
         }
         return;
     }
     if (step->m_nExpect == MODEM_RESULT_CONNECT &&
         (step->m_nCode == VEK_NOTIFY_CONNECTED || g_nRetries < kConnectPollSlices)) {
-        PollConnect(dlg, std::move(step));
+        PollConnect(session, std::move(step));
         return;
     }
     if (step->m_nExpect == MODEM_RESULT_RING) {
         PollRing(std::move(step));
         return;
     }
-    Fail(dlg, std::move(step));
+    Fail(session, std::move(step));
 }
 
 } // namespace vek

@@ -9,17 +9,17 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 inline constexpr uint32_t kAttentionModemPauseMs = 250;
 inline constexpr int32_t kEscapeRetries = 4;
 inline constexpr int32_t kConnectPollSlices = 50;
 
 // Runs one STEP_MODEM step whose text has been sent.
-void RunModemStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step);
+void RunModemStep(Session& session, std::unique_ptr<CPool> step);
 
 // The port-speed and bare-AT actions of a successful step's code (87, 86,
 // 35, 84, 9 and 85); may change the step's code to 100.
-void ApplyModemCodeAction(CCommStatusDlg& dlg, CPool& step);
+void ApplyModemCodeAction(Session& session, CPool& step);
 
 } // namespace vek

@@ -1,23 +1,23 @@
 #include "link/PacketStep.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostBlock.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostBlock.h"
+#include "host/HostPanelRecord.h"
 #include "link/EvaluateReply.h"
 #include "link/LineLoss.h"
+#include "link/LineSpeed.h"
 #include "link/QueueHangUp.h"
 #include "link/QueueKeepAlive.h"
 #include "link/QueueSessionOpen.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
 #include "link/RxSilenceTimer.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "link/SpeedChange.h"
 #include "link/SplitTransfer.h"
 #include "link/WorkerNotify.h"
 #include "modem/ModemCommands.h"
 #include "platform/Handles.h"
-#include "serial/LineSettings.h"
 #include "vek_comm2.h"
 
 #include <algorithm>
@@ -31,28 +31,28 @@ constexpr int32_t kExpectSessionOpen = 0;
 constexpr int32_t kCodeSwitchTo1200 = 87;
 constexpr int32_t kExtendedModemMinDelayMs = 100;
 
-bool CountingAllowed(const CCommStatusDlg& dlg)
+bool CountingAllowed(const Session& session)
 {
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const PanelRecordView record(session.m_pPanelRecord);
     return record.IsAttached() && !(record.HostFlags() & VEK_HOST_FLAG_NO_IDLE_CALLS);
 }
 
 uint32_t FirstByteWait() { return g_bSlowMode ? kSlowFirstByteWaitMs : kFirstByteWaitMs; }
 
-uint32_t SilenceInterval(const CCommStatusDlg& dlg)
+uint32_t SilenceInterval(const Session& session)
 {
-    if (dlg.m_nLinkMode == 3)
+    if (session.m_nLinkMode == 3)
         return kShortCodeSilenceMs;
-    return dlg.m_nRequestDelay > 200 ? kSlowRequestSilenceMs : kReplySilenceMs;
+    return session.m_nRequestDelay > 200 ? kSlowRequestSilenceMs : kReplySilenceMs;
 }
 
-void StartSilence(const CCommStatusDlg& dlg)
+void StartSilence(const Session& session)
 {
     g_evRxSilence.Reset();
-    StartRxSilenceTimer(SilenceInterval(dlg));
+    StartRxSilenceTimer(SilenceInterval(session));
 }
 
-void ReportPartial(const CCommStatusDlg& dlg) { PostNotice(dlg, CODE_NONE, kPartialResponseField); }
+void ReportPartial(const Session& session) { PostNotice(session, CODE_NONE, kPartialResponseField); }
 
 // The wait-only copy of an acknowledged step is sent again in full.
 void MakeSendable(CPool& step)
@@ -70,12 +70,12 @@ void RequeueAtHead(std::unique_ptr<CPool> step)
 
 // Silence without a frame: maybe a parity bit or a stray byte in front.
 // False when the reply is given up.
-bool RescanAfterSilence(const CCommStatusDlg& dlg)
+bool RescanAfterSilence(const Session& session)
 {
     CSingleLock lock(g_csReceive);
     if (!g_rxBuffer.Empty())
         g_rxBuffer.ClearFrontBit7();
-    const ScanRules rules = CurrentScanRules(dlg);
+    const ScanRules rules = CurrentScanRules(session);
     if (RescanPacketBytes(rules).packetComplete)
         return true;
     // The frame that claimed a NO CARRIER line has fallen silent: the line
@@ -91,15 +91,15 @@ bool RescanAfterSilence(const CCommStatusDlg& dlg)
     }
     if (g_nRetries == 0) {
         g_nRetries = 1;
-        StartSilence(dlg);
+        StartSilence(session);
         return true;
     }
-    ReportPartial(dlg);
+    ReportPartial(session);
     return false;
 }
 
 // After a resync the rest of a frame may still be coming; once only.
-bool WaitAfterResync(const CCommStatusDlg& dlg)
+bool WaitAfterResync(const Session& session)
 {
     g_evBytesArrived.Reset();
     switch (WaitForEither(g_evPacketComplete, g_evBytesArrived, FirstByteWait())) {
@@ -108,16 +108,16 @@ bool WaitAfterResync(const CCommStatusDlg& dlg)
         if (g_nRetries >= 1)
             break;
         ++g_nRetries;
-        StartSilence(dlg);
+        StartSilence(session);
         return true;
     case WaitResult::Object2:
     case WaitResult::Timeout: break;
     }
-    ReportPartial(dlg);
+    ReportPartial(session);
     return false;
 }
 
-Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
+Collected CollectReply(const Session& session, const CPool& step)
 {
     const bool firstByte = WaitForEvent(g_evBytesArrived, FirstByteWait()) != WaitResult::Timeout;
     // A reply that came whole is still judged; the loss is taken next.
@@ -125,7 +125,7 @@ Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
         return Collected::LineLost;
     if (!firstByte)
         return Collected::NoAnswer;
-    StartSilence(dlg);
+    StartSilence(session);
     const uint32_t stepTimeout = step.m_nTimeout > 0 ? static_cast<uint32_t>(step.m_nTimeout) : 0;
     for (;;) {
         const WaitResult got = WaitForEither(g_evPacketComplete, g_evRxSilence, stepTimeout);
@@ -136,7 +136,7 @@ Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
             return Collected::Complete;
         if (got == WaitResult::Timeout)
             return Collected::Failed;
-        const bool goOn = g_bResynced ? WaitAfterResync(dlg) : RescanAfterSilence(dlg);
+        const bool goOn = g_bResynced ? WaitAfterResync(session) : RescanAfterSilence(session);
         if (g_bLineLost)
             return Collected::LineLost;
         if (!goOn)
@@ -144,7 +144,7 @@ Collected CollectReply(const CCommStatusDlg& dlg, const CPool& step)
     }
 }
 
-void CountNoAnswer(const CCommStatusDlg& dlg, WakeReason wake)
+void CountNoAnswer(const Session& session, WakeReason wake)
 {
     if (g_bSlowMode && g_nSlowModeTimeouts < kSlowModeTimeoutLimit) {
         ++g_nSlowModeTimeouts;
@@ -156,28 +156,28 @@ void CountNoAnswer(const CCommStatusDlg& dlg, WakeReason wake)
         ++g_nNoResponses;
     }
     if (g_bSlowMode && !g_bSlowNoticeSent && wake == WakeReason::Signalled) {
-        PostNotice(dlg, VEK_NOTIFY_PANEL_BUSY);
+        PostNotice(session, VEK_NOTIFY_PANEL_BUSY);
         g_bSlowNoticeSent = 1;
     }
 }
 
-void SessionOpened(CCommStatusDlg& dlg, const CPool& step, HGLOBAL extra)
+void SessionOpened(Session& session, const CPool& step, HGLOBAL extra)
 {
-    const CModem* modem = dlg.CurrentModem();
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const CModem* modem = session.CurrentModem();
+    const PanelRecordView record(session.m_pPanelRecord);
     const uint16_t options = record.IsAttached() ? record.PanelOptions() : 0;
-    const int32_t speed = dlg.m_nCurrentBaudRate;
+    const int32_t speed = session.m_nCurrentBaudRate;
     switch (step.m_nExpect) {
     case kExpectSessionOpen:
         if (modem != nullptr && speed < 1200 && !(options & VEK_PANEL_OPT_NO_SPEED_1200) && modem->HasSpeedOption()) {
-            QueueSpeedUp1200(dlg);
+            QueueSpeedUp1200(session);
             break;
         }
         if (modem != nullptr && speed < 300 && !(options & VEK_PANEL_OPT_NO_SPEED_300)) {
-            QueueSpeedUp300(dlg);
+            QueueSpeedUp300(session);
             break;
         }
-        PostStepDone(dlg, VEK_NOTIFY_SESSION_OPENED, HandleToParam(extra));
+        PostStepDone(session, VEK_NOTIFY_SESSION_OPENED, HandleToParam(extra));
         return;
     case kExpectUp1200:
         // The panel has moved: follow it with the modem, then the port.
@@ -191,23 +191,23 @@ void SessionOpened(CCommStatusDlg& dlg, const CPool& step, HGLOBAL extra)
         }
         break;
     case kExpectUp300:
-        SetPortSpeed(dlg, 300);
-        PostStepDone(dlg, VEK_NOTIFY_SESSION_OPENED);
+        SetPortSpeed(session, 300);
+        PostStepDone(session, VEK_NOTIFY_SESSION_OPENED);
         break;
     default: break;
     }
     FreeHostBlock(extra);
 }
 
-void FallBackTo300(CCommStatusDlg& dlg, const CPool& step)
+void FallBackTo300(Session& session, const CPool& step)
 {
     Sleep(static_cast<uint32_t>(std::max(step.m_nTimeout, 0)));
-    const CModem* modem = dlg.CurrentModem();
+    const CModem* modem = session.CurrentModem();
     if (modem == nullptr)
         return;
     CSingleLock lock(g_csQueue);
     if (g_bPanelIdentified) {
-        QueueKeepAlive(dlg, true, true);
+        QueueKeepAlive(session, true, true);
         QueueInsertHead(std::make_unique<CPool>(std::string(MODEM_CARRIER_DETECT_ANSWER_LINE), STEP_MODEM, 1,
                                                 kCodeFallBack300, 1, 0),
                         false);
@@ -219,7 +219,7 @@ void FallBackTo300(CCommStatusDlg& dlg, const CPool& step)
     QueueInsertHead(std::make_unique<CPool>(EscapeLine(*modem), STEP_MODEM, 0, CODE_NONE, 1, 0), false);
 }
 
-void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, HGLOBAL extra)
+void Accept(Session& session, std::unique_ptr<CPool> step, HGLOBAL extra)
 {
     g_nRetries = 0;
     g_nSlowModeTimeouts = 0;
@@ -231,14 +231,14 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, HGLOBAL extra)
     // A re-open the panel asked for is not a good exchange of the transfer
     // that failed: it wins no point back.
     if (g_nEfficiency < 10 && !acknowledged && !step->m_bReopen) {
-        PostStepDone(dlg, VEK_NOTIFY_EXCHANGE_OK);
+        PostStepDone(session, VEK_NOTIFY_EXCHANGE_OK);
         ++g_nEfficiency;
     }
     switch (step->m_nCode) {
-    case VEK_NOTIFY_SESSION_OPENED: SessionOpened(dlg, *step, extra); return;
+    case VEK_NOTIFY_SESSION_OPENED: SessionOpened(session, *step, extra); return;
     case kCodeFallBack300:
         FreeHostBlock(extra);
-        FallBackTo300(dlg, *step);
+        FallBackTo300(session, *step);
         return;
     default:
         // The acknowledgement of a step is not its completion: the copy
@@ -248,13 +248,13 @@ void Accept(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, HGLOBAL extra)
         else if (step->m_nCode == CODE_NONE)
             FreeHostBlock(extra); // nobody would take the block
         else
-            PostStepDone(dlg, step->m_nCode, HandleToParam(extra));
+            PostStepDone(session, step->m_nCode, HandleToParam(extra));
         return;
     }
 }
 
 // False when the exchange failed; the step is then still the caller's.
-bool HandleReply(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step, WakeReason wake)
+bool HandleReply(Session& session, std::unique_ptr<CPool>& step, WakeReason wake)
 {
     if (!g_bPacketGood)
         return false; // a frame that failed its check is never judged
@@ -265,10 +265,10 @@ bool HandleReply(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step, WakeReason w
         reply.assign(bytes.begin(), bytes.end());
     }
     HGLOBAL extra = 0;
-    const int32_t outcome = EvaluateReply(dlg, *step, reply, extra);
+    const int32_t outcome = EvaluateReply(session, *step, reply, extra);
     const bool acknowledged = (step->m_dwFlags & REQ_EXPECT_ACK) != 0;
     switch (outcome) {
-    case kReplyAccepted: Accept(dlg, std::move(step), extra); return true;
+    case kReplyAccepted: Accept(session, std::move(step), extra); return true;
     case kReasonReopenSession:
         // Counted on the transfer: the re-open's own acknowledgement must not
         // wipe the count, or the two frames would alternate for ever.
@@ -276,12 +276,12 @@ bool HandleReply(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step, WakeReason w
             return false;
         ++step->m_nReopens;
         RequeueAtHead(std::move(step));
-        QueueSessionOpen(dlg, true);
+        QueueSessionOpen(session, true);
         return true;
     case kReasonPanelEndsCall:
-        PostNotice(dlg, VEK_NOTIFY_PANEL_ENDED_CALL);
+        PostNotice(session, VEK_NOTIFY_PANEL_ENDED_CALL);
         step.reset();
-        QueueHangUp(dlg, 0, 0);
+        QueueHangUp(session, 0, 0);
         return true;
     case kReasonRefusedAck:
         if (!acknowledged)
@@ -293,13 +293,13 @@ bool HandleReply(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step, WakeReason w
         g_nRetries = 1;
         step.reset();
         g_nEfficiency = 10;
-        PostNotice(dlg, VEK_NOTIFY_TRANSFER_REFUSED);
+        PostNotice(session, VEK_NOTIFY_TRANSFER_REFUSED);
         return true;
     case kReasonBusy: {
         g_nSlowModeTimeouts = 0;
         RequeueAtHead(std::move(step));
         if (!g_bSlowMode && wake == WakeReason::Signalled) {
-            PostNotice(dlg, VEK_NOTIFY_PANEL_BUSY);
+            PostNotice(session, VEK_NOTIFY_PANEL_BUSY);
             g_bSlowNoticeSent = 1;
         }
         Sleep(kBusyPauseMs);
@@ -312,10 +312,10 @@ bool HandleReply(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step, WakeReason w
 
 // The pause between requests, skipped when the next step only waits for
 // the reply to an acknowledged one.
-void PauseBetweenRequests(const CCommStatusDlg& dlg)
+void PauseBetweenRequests(const Session& session)
 {
-    int32_t delay = dlg.m_nRequestDelay;
-    const CModem* modem = dlg.CurrentModem();
+    int32_t delay = session.m_nRequestDelay;
+    const CModem* modem = session.CurrentModem();
     if (modem != nullptr && (modem->m_dwFlags & MODEM_EXTENDED) && delay < kExtendedModemMinDelayMs)
         delay = kExtendedModemMinDelayMs;
     if (delay <= 0)
@@ -330,58 +330,58 @@ void PauseBetweenRequests(const CCommStatusDlg& dlg)
 
 } // namespace
 
-void FailPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step)
+void FailPacketStep(Session& session, std::unique_ptr<CPool> step)
 {
     g_nRetries = 0;
     if (g_nEfficiency == 0 || g_nHostNoResponses > kHostNoResponseLimit ||
         g_nUncountedFailures >= kUncountedFailureLimit) {
         step.reset();
-        EndLostLink(dlg);
+        EndLostLink(session);
         return;
     }
     if (g_nSlowModeTimeouts == 0) {
-        if (CountingAllowed(dlg)) {
+        if (CountingAllowed(session)) {
             --g_nEfficiency;
-            PostNotice(dlg, VEK_NOTIFY_EXCHANGE_FAILED);
+            PostNotice(session, VEK_NOTIFY_EXCHANGE_FAILED);
         } else {
             ++g_nUncountedFailures;
         }
         MakeSendable(*step);
     }
     const int32_t efficiency = g_nEfficiency;
-    if (!((efficiency == 8 || efficiency == 6) && SplitTransfer(dlg, step)))
+    if (!((efficiency == 8 || efficiency == 6) && SplitTransfer(session, step)))
         QueueInsertHead(std::move(step), false);
-    const CModem* modem = dlg.CurrentModem();
-    if (efficiency == 5 && dlg.m_nCurrentBaudRate == 1200 && modem != nullptr && modem->LacksFirstOption())
-        QueueSpeedDown300(dlg);
+    const CModem* modem = session.CurrentModem();
+    if (efficiency == 5 && session.m_nCurrentBaudRate == 1200 && modem != nullptr && modem->LacksFirstOption())
+        QueueSpeedDown300(session);
 }
 
-void RunPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake)
+void RunPacketStep(Session& session, std::unique_ptr<CPool> step, WakeReason wake)
 {
-    Collected got = CollectReply(dlg, *step);
+    Collected got = CollectReply(session, *step);
     // A reply given up while it claimed a NO CARRIER line: the modem's.
     if (got == Collected::Failed && TakeDeferredNoCarrier()) {
         SignalLineLost();
         got = Collected::LineLost;
     }
-    if (got == Collected::LineLost && EndCallIfLineLost(dlg, step))
+    if (got == Collected::LineLost && EndCallIfLineLost(session, step))
         return;
     if (step->m_bAbort) {
         // The panel had its moment to act on the abort; the call ends now,
         // whatever it said.
         step.reset();
-        EndLostLink(dlg);
+        EndLostLink(session);
         return;
     }
     if (got == Collected::NoAnswer) {
-        CountNoAnswer(dlg, wake);
-        FailPacketStep(dlg, std::move(step));
+        CountNoAnswer(session, wake);
+        FailPacketStep(session, std::move(step));
         return;
     }
-    const bool failed = got != Collected::Complete || !HandleReply(dlg, step, wake);
-    PauseBetweenRequests(dlg);
+    const bool failed = got != Collected::Complete || !HandleReply(session, step, wake);
+    PauseBetweenRequests(session);
     if (failed)
-        FailPacketStep(dlg, std::move(step));
+        FailPacketStep(session, std::move(step));
 }
 
 } // namespace vek

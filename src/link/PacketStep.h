@@ -10,7 +10,7 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // Wait for the first byte of a reply, and the shorter wait in slow mode.
 inline constexpr uint32_t kFirstByteWaitMs = 8000;
@@ -29,10 +29,10 @@ inline constexpr int32_t kHostNoResponseLimit = 4;
 // ten counted ones would.
 inline constexpr int32_t kUncountedFailureLimit = 10;
 
-void RunPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step, WakeReason wake);
+void RunPacketStep(Session& session, std::unique_ptr<CPool> step, WakeReason wake);
 
 // What a failed exchange costs, and whether it is tried again, split or the
 // end of the link.
-void FailPacketStep(CCommStatusDlg& dlg, std::unique_ptr<CPool> step);
+void FailPacketStep(Session& session, std::unique_ptr<CPool> step);
 
 } // namespace vek

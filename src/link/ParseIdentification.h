@@ -1,7 +1,7 @@
 // Recognises a panel's identification reply among its seven formats.
 #pragma once
 
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 #include "link/PanelIdentification.h"
 
 #include <cstdint>

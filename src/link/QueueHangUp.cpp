@@ -1,25 +1,23 @@
 #include "link/QueueHangUp.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
+#include "host/PostToHost.h"
 #include "link/CallPhase.h"
 #include "link/FramesControl.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "vek_comm2.h"
 
 namespace vek {
 namespace {
 
-void ReportToHost(WPARAM code) { PostMessageA(theApp.m_hWndHost, VEK_WM_COMM_HOST_NOTIFY, code, 0); }
-
-void HangUpWithoutCall(CCommStatusDlg& dlg, int a)
+void HangUpWithoutCall(Session& session, int a)
 {
     g_bAnswerMode = 0;
-    if (!dlg.m_commCtrl.GetPortOpen()) {
+    if (!session.m_commCtrl.GetPortOpen()) {
         // The modem cannot be reached: just tell the host the line is down.
-        ReportToHost(VEK_NOTIFY_ON_HOOK);
-        ReportToHost(VEK_NOTIFY_MODEM_READY);
+        PostToHost(VEK_NOTIFY_ON_HOOK);
+        PostToHost(VEK_NOTIFY_MODEM_READY);
         return;
     }
     auto step = a != 0 ? std::make_unique<CPool>(ByteArray{}, STEP_NOTIFY, 0, VEK_NOTIFY_NOT_CONNECTED, 1)
@@ -29,7 +27,7 @@ void HangUpWithoutCall(CCommStatusDlg& dlg, int a)
 
 } // namespace
 
-void QueueHangUp(CCommStatusDlg& dlg, int a, int b)
+void QueueHangUp(Session& session, int a, int b)
 {
     g_nAnswerRestartArg = b;
     // Already being ended (a loss, an earlier hang-up): its end is queued,
@@ -37,7 +35,7 @@ void QueueHangUp(CCommStatusDlg& dlg, int a, int b)
     if (CallIsEnding())
         return;
     if (!g_bOnline) {
-        HangUpWithoutCall(dlg, a);
+        HangUpWithoutCall(session, a);
         return;
     }
     // The panel has not identified itself yet: nothing to hang up safely.
@@ -47,9 +45,9 @@ void QueueHangUp(CCommStatusDlg& dlg, int a, int b)
     if (!BeginEndingCall())
         return;
     if (g_bIdleDisconnect)
-        ReportToHost(VEK_NOTIFY_IDLE_HANGUP);
+        PostToHost(VEK_NOTIFY_IDLE_HANGUP);
     const int32_t code = b != 0 ? 88 : CODE_NONE;
-    QueueAppend(std::make_unique<CPool>(BuildHangUpFrame(dlg.m_nLinkMode), STEP_DEFER_CALL, 0, code, 1), true);
+    QueueAppend(std::make_unique<CPool>(BuildHangUpFrame(session.m_nLinkMode), STEP_DEFER_CALL, 0, code, 1), true);
 }
 
 } // namespace vek

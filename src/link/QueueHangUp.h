@@ -3,10 +3,10 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // a: with no call, only report (code 40) instead of putting the modem on
 // hook; b: restore answering mode afterwards.
-void QueueHangUp(CCommStatusDlg& dlg, int a, int b);
+void QueueHangUp(Session& session, int a, int b);
 
 } // namespace vek

@@ -1,14 +1,14 @@
 #include "link/QueueKeepAlive.h"
 
-#include "dialog/CCommStatusDlg.h"
 #include "link/FramesControl.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 
 namespace vek {
 
-void QueueKeepAlive(CCommStatusDlg& dlg, bool noReply, bool atHead)
+void QueueKeepAlive(Session& session, bool noReply, bool atHead)
 {
-    const ByteArray frame = BuildKeepAliveFrame(dlg.m_nLinkMode);
+    const ByteArray frame = BuildKeepAliveFrame(session.m_nLinkMode);
     // No framing (link mode 0 or below): a step without bytes would only
     // wait out its reply and count against a healthy line.
     if (frame.empty())

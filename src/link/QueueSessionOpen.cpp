@@ -1,19 +1,19 @@
 #include "link/QueueSessionOpen.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 #include "link/FramesControl.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "vek_comm2.h"
 
 namespace vek {
 
-void QueueSessionOpen(CCommStatusDlg& dlg, bool atHead)
+void QueueSessionOpen(Session& session, bool atHead)
 {
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const PanelRecordView record(session.m_pPanelRecord);
     const bool threeBytes = record.IsAttached() && (record.PanelOptions() & VEK_PANEL_OPT_OPEN_CODE_3);
     // Missing open-code bytes go out as 00; a call without framing gets none.
-    ByteArray frame = BuildSessionOpenFrame(dlg.m_nLinkMode, dlg.m_openCode, threeBytes);
+    ByteArray frame = BuildSessionOpenFrame(session.m_nLinkMode, session.m_openCode, threeBytes);
     if (frame.empty())
         return;
     const int32_t code = atHead ? CODE_NONE : VEK_NOTIFY_SESSION_OPENED;

@@ -1,7 +1,7 @@
 #include "link/ReceiveState.h"
 
-#include "dialog/CCommStatusDlg.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "link/ShortCodes.h"
 
@@ -29,12 +29,12 @@ void Publish(const ScanVerdict& verdict)
 
 } // namespace
 
-ScanRules CurrentScanRules(const CCommStatusDlg& dlg)
+ScanRules CurrentScanRules(const Session& session)
 {
     ScanRules rules;
-    rules.linkMode = dlg.m_nLinkMode;
+    rules.linkMode = session.m_nLinkMode;
     rules.identifyStep = g_nCurrentStepType == STEP_IDENTIFY;
-    rules.wideCode50Panel = IdentifiesWideCode50Panel(dlg);
+    rules.wideCode50Panel = IdentifiesWideCode50Panel(session);
     return rules;
 }
 
@@ -44,16 +44,16 @@ bool TakeDeferredNoCarrier()
     return std::exchange(g_bNoCarrierDeferred, false);
 }
 
-bool IdentifiesWideCode50Panel(const CCommStatusDlg& dlg)
+bool IdentifiesWideCode50Panel(const Session& session)
 {
     CSingleLock lock(g_csReceive);
-    return IsWideCode50Panel(dlg.m_ident.panelType, dlg.m_ident.panelVersion);
+    return IsWideCode50Panel(session.m_ident.panelType, session.m_ident.panelVersion);
 }
 
-PanelIdentification IdentificationOf(const CCommStatusDlg& dlg)
+PanelIdentification IdentificationOf(const Session& session)
 {
     CSingleLock lock(g_csReceive);
-    return dlg.m_ident;
+    return session.m_ident;
 }
 
 ScanVerdict FeedPacketBytes(std::span<const uint8_t> bytes, const ScanRules& rules)

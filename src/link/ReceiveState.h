@@ -11,13 +11,16 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // Guarded by g_csReceive.
 extern ReceiveBuffer g_rxBuffer;
-// The complete frame at the front passed its check.
+// The complete frame at the front passed its check. Atomic: the scan
+// (receive route or worker, under g_csReceive) stores it before the events
+// that make the worker read it.
 inline std::atomic<int32_t> g_bPacketGood{0};
-// The scanner skipped a length below 2 to find its footing again.
+// The scanner skipped a length below 2 to find its footing again. Atomic,
+// stored as g_bPacketGood is.
 inline std::atomic<int32_t> g_bResynced{0};
 // A whole NO CARRIER line arrived inside a frame that may still complete.
 // Guarded by g_csReceive: set by the receive route, cleared when a good frame
@@ -28,13 +31,13 @@ inline bool g_bNoCarrierDeferred = false;
 bool TakeDeferredNoCarrier();
 
 // What the scanner needs to know of the call in hand.
-ScanRules CurrentScanRules(const CCommStatusDlg& dlg);
+ScanRules CurrentScanRules(const Session& session);
 
 // The dialog's identification (m_ident, m_lastReply) is guarded by
 // g_csReceive: the worker identifies the panel while the host's thread may
 // re-read an answered call's reply and routes received bytes.
-bool IdentifiesWideCode50Panel(const CCommStatusDlg& dlg);
-PanelIdentification IdentificationOf(const CCommStatusDlg& dlg);
+bool IdentifiesWideCode50Panel(const Session& session);
+PanelIdentification IdentificationOf(const Session& session);
 
 // Appends received packet bytes, scans, and raises the scanner's events.
 // The caller holds g_csReceive.

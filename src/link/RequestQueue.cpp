@@ -16,7 +16,6 @@ Event g_evModemDone(Event::Kind::ManualReset);
 Event g_evPacketComplete(Event::Kind::ManualReset);
 Event g_evBytesArrived(Event::Kind::ManualReset);
 Event g_evRxSilence(Event::Kind::ManualReset);
-Event g_evDsrReady(Event::Kind::ManualReset);
 
 std::string g_strModemResponse;
 

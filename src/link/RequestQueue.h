@@ -5,6 +5,7 @@
 #include "link/CPool.h"
 #include "platform/CriticalSection.h"
 #include "platform/Event.h"
+#include "serial/DsrGatedWrite.h" // g_evDsrReady, the send path's
 
 #include <deque>
 #include <memory>
@@ -19,13 +20,24 @@ extern CriticalSection g_csQueue;   // the request queue
 extern CriticalSection g_csReceive; // receive buffer and modem response text
 extern CriticalSection g_csPort;    // PortOpen writes and a whole SendString
 
-extern Event g_evQueue;          // manual: the queue may hold a step
-extern Event g_evStop;           // auto: stop the worker
-extern Event g_evModemDone;      // manual: a modem result has arrived
-extern Event g_evPacketComplete; // manual: a whole frame is in the buffer
-extern Event g_evBytesArrived;   // manual: bytes were received
-extern Event g_evRxSilence;      // manual: no byte for the silence interval
-extern Event g_evDsrReady;       // manual: DSR came up during a guarded write
+// Events guard their own state. Who sets and resets each:
+// manual: the queue may hold a step. Set by every producer; reset by the
+// worker when it finds the queue empty.
+extern Event g_evQueue;
+// auto: stop the worker. Set by the dialog's teardown; taken by the worker.
+extern Event g_evStop;
+// manual: a modem result has arrived. Set by the receive route and by the
+// worker before packet steps; reset by the worker before a modem step.
+extern Event g_evModemDone;
+// manual: a whole frame is in the buffer. Set by the scan and by the worker
+// before a modem step; reset by the worker before packet steps.
+extern Event g_evPacketComplete;
+// manual: bytes were received. Set by the scan; reset by the worker and the
+// silence timer.
+extern Event g_evBytesArrived;
+// manual: no byte for the silence interval. Set by the silence timer; reset
+// by the worker before each timing.
+extern Event g_evRxSilence;
 
 // Received text while a modem result is awaited (guarded by g_csReceive).
 extern std::string g_strModemResponse;

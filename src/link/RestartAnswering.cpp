@@ -1,7 +1,7 @@
 #include "link/RestartAnswering.h"
 
-#include "dialog/CCommStatusDlg.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "modem/ModemCommands.h"
 #include "vek_comm2.h"
@@ -11,20 +11,20 @@ namespace {
 
 constexpr int32_t kAutoAnswerTimeoutMs = 5000;
 
-void ClearCall(CCommStatusDlg& dlg, int32_t answerAgain)
+void ClearCall(Session& session, int32_t answerAgain)
 {
-    dlg.m_pPanelRecord = nullptr;
-    dlg.m_nLinkMode = 0;
-    dlg.m_openCode.clear();
-    dlg.m_idCode.clear();
-    dlg.m_nCallMode = 0;
-    dlg.m_nRequestDelay = 100;
-    dlg.m_nByteDelay = 0;
+    session.m_pPanelRecord = nullptr;
+    session.m_nLinkMode = 0;
+    session.m_openCode.clear();
+    session.m_idCode.clear();
+    session.m_nCallMode = 0;
+    session.m_nRequestDelay = 100;
+    session.m_nByteDelay = 0;
     g_bAnswerMode = 1;
     g_nAnswerRestartArg = answerAgain;
-    dlg.m_bLinkRequest = 0;
-    dlg.m_bDialFrame = 0;
-    dlg.m_bIdBlock = 0;
+    session.m_bLinkRequest = 0;
+    session.m_bDialFrame = 0;
+    session.m_bIdBlock = 0;
 }
 
 } // namespace
@@ -41,13 +41,13 @@ void AppendAnswerScript(const CModem& modem, std::unique_ptr<CPool> identify)
     QueueAppend(std::move(identify), false);
 }
 
-int RestartAnswering(CCommStatusDlg& dlg, int32_t answerAgain)
+int RestartAnswering(Session& session, int32_t answerAgain)
 {
-    ClearCall(dlg, answerAgain);
-    if (!dlg.CommInit(VEK_NOTIFY_MODEM_READY))
+    ClearCall(session, answerAgain);
+    if (!session.CommInit(VEK_NOTIFY_MODEM_READY))
         return 0;
-    dlg.m_pModemSettings->SelectIncoming();
-    const CModem* modem = dlg.CurrentModem();
+    session.m_pModemSettings->SelectIncoming();
+    const CModem* modem = session.CurrentModem();
     if (modem == nullptr)
         return 0;
     {

@@ -8,7 +8,7 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 class CModem;
 
 // Appends the answer script behind what is queued: the auto-answer line, a
@@ -21,6 +21,6 @@ void AppendAnswerScript(const CModem& modem, std::unique_ptr<CPool> identify);
 // CONNECT wait and the identification. answerAgain non-zero: answering is
 // restored after the next hang-up too. 1 on success; 0 when the port cannot
 // be opened or there is no incoming modem.
-int RestartAnswering(CCommStatusDlg& dlg, int32_t answerAgain);
+int RestartAnswering(Session& session, int32_t answerAgain);
 
 } // namespace vek

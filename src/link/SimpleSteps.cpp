@@ -1,9 +1,9 @@
 #include "link/SimpleSteps.h"
 
-#include "dialog/CCommStatusDlg.h"
 #include "link/LineLoss.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "vek_comm2.h"
 
@@ -24,9 +24,9 @@ std::unique_ptr<CPool> EndOfCallStep()
     return step;
 }
 
-void RunNotifyStep(CCommStatusDlg& dlg, const CPool& step)
+void RunNotifyStep(Session& session, const CPool& step)
 {
-    PostMessageA(dlg.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(step.m_nCode), step.m_nCallSerial);
+    PostMessageA(session.m_hWnd, VEK_WM_COMM_STEP_DONE, static_cast<WPARAM>(step.m_nCode), step.m_nCallSerial);
 }
 
 void ClearReceiveBuffer()

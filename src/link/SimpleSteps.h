@@ -7,14 +7,14 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // Appends the call script step that follows a deferred call's bytes.
 void RunDeferCallStep(const CPool& step);
 // Reports the step's code to the dialog.
 // The step that reports the end of the current call (89) to the dialog.
 std::unique_ptr<CPool> EndOfCallStep();
-void RunNotifyStep(CCommStatusDlg& dlg, const CPool& step);
+void RunNotifyStep(Session& session, const CPool& step);
 // Empties the receive buffer (caller holds g_csReceive).
 void ClearReceiveBuffer();
 

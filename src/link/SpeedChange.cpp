@@ -1,9 +1,9 @@
 #include "link/SpeedChange.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 #include "link/Crc16.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "vek_comm2.h"
 
 namespace vek {
@@ -16,13 +16,13 @@ constexpr uint8_t kLong1200 = 0x02;
 constexpr uint8_t kLong300 = 0x01;
 constexpr uint8_t kControlRoute = 0x25;
 
-void QueueSpeedStep(CCommStatusDlg& dlg, bool to1200, int32_t expect, int32_t code)
+void QueueSpeedStep(Session& session, bool to1200, int32_t expect, int32_t code)
 {
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const PanelRecordView record(session.m_pPanelRecord);
     const bool longForm = record.IsAttached() && (record.PanelOptions() & VEK_PANEL_OPT_LONG_COMMANDS);
-    QueueAppend(
-        std::make_unique<CPool>(BuildSpeedChangeFrame(dlg.m_nLinkMode, longForm, to1200), STEP_PACKET, expect, code, 1),
-        false);
+    QueueAppend(std::make_unique<CPool>(BuildSpeedChangeFrame(session.m_nLinkMode, longForm, to1200), STEP_PACKET,
+                                        expect, code, 1),
+                false);
 }
 
 } // namespace
@@ -51,8 +51,8 @@ ByteArray BuildSpeedChangeFrame(int linkMode, bool longForm, bool to1200)
     return frame;
 }
 
-void QueueSpeedUp1200(CCommStatusDlg& dlg) { QueueSpeedStep(dlg, true, kExpectUp1200, VEK_NOTIFY_SESSION_OPENED); }
-void QueueSpeedUp300(CCommStatusDlg& dlg) { QueueSpeedStep(dlg, false, kExpectUp300, VEK_NOTIFY_SESSION_OPENED); }
-void QueueSpeedDown300(CCommStatusDlg& dlg) { QueueSpeedStep(dlg, false, 0, kCodeFallBack300); }
+void QueueSpeedUp1200(Session& session) { QueueSpeedStep(session, true, kExpectUp1200, VEK_NOTIFY_SESSION_OPENED); }
+void QueueSpeedUp300(Session& session) { QueueSpeedStep(session, false, kExpectUp300, VEK_NOTIFY_SESSION_OPENED); }
+void QueueSpeedDown300(Session& session) { QueueSpeedStep(session, false, 0, kCodeFallBack300); }
 
 } // namespace vek

@@ -6,7 +6,7 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // What an accepted speed step does next, by its expect value: 3 moves the
 // modem and the port to 1200 bit/s, 2 the port to 300.
@@ -20,8 +20,8 @@ inline constexpr int32_t kCodeFallBack300 = 86;
 ByteArray BuildSpeedChangeFrame(int linkMode, bool longForm, bool to1200);
 
 // Each appends one packet step at the tail, without waking the worker.
-void QueueSpeedUp1200(CCommStatusDlg& dlg);
-void QueueSpeedUp300(CCommStatusDlg& dlg);
-void QueueSpeedDown300(CCommStatusDlg& dlg);
+void QueueSpeedUp1200(Session& session);
+void QueueSpeedUp300(Session& session);
+void QueueSpeedDown300(Session& session);
 
 } // namespace vek

@@ -1,11 +1,11 @@
 #include "link/SplitTransfer.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 #include "link/FramesLong.h"
 #include "link/FramesTransfer.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/ShortCodes.h"
 #include "vek_comm2.h"
 
@@ -23,17 +23,17 @@ uint8_t SmallerCode(uint8_t code)
     return static_cast<uint8_t>(((code >> 4) - 1) << 4);
 }
 
-std::optional<TransferHalves> SplitShort(const CCommStatusDlg& dlg, const CPool& step, bool write)
+std::optional<TransferHalves> SplitShort(const Session& session, const CPool& step, bool write)
 {
     const ByteArray& f = step.m_data;
     if (f.empty())
         return std::nullopt;
-    const bool wide = IdentifiesWideCode50Panel(dlg);
+    const bool wide = IdentifiesWideCode50Panel(session);
     const uint8_t length = ShortReplyLength(f[0], wide);
     if (length == kShortCodeUnknown || length < 3)
         return std::nullopt; // unknown codes and single items are not split
     const size_t n = length - 1U;
-    const PanelRecordView record(dlg.m_pPanelRecord);
+    const PanelRecordView record(session.m_pPanelRecord);
     const bool twoByteAddress = record.IsAttached() && (record.PanelOptions() & VEK_PANEL_OPT_ADDRESS);
     const size_t addressBytes = twoByteAddress ? 2 : 1;
     if (f.size() != 1 + addressBytes + (write ? n : 0) + 1)
@@ -58,10 +58,10 @@ std::optional<TransferHalves> SplitShort(const CCommStatusDlg& dlg, const CPool&
     return TransferHalves{half(0), half(h), kSplitBaseTimeoutMs, kSplitBaseTimeoutMs};
 }
 
-std::optional<TransferHalves> SplitLong(const CCommStatusDlg& dlg, const CPool& step, bool write)
+std::optional<TransferHalves> SplitLong(const Session& session, const CPool& step, bool write)
 {
     const ByteArray& f = step.m_data;
-    const int mode = NormalizedLinkMode(dlg.m_nLinkMode);
+    const int mode = NormalizedLinkMode(session.m_nLinkMode);
     const size_t header = static_cast<size_t>(LongFrameHeaderSize(mode)); // up to and without the command
     const size_t lengthBytes = mode == 1 ? 1 : 2;
     // Command, address high and low, at least one more byte, CRC.
@@ -109,20 +109,20 @@ std::optional<TransferHalves> SplitLong(const CCommStatusDlg& dlg, const CPool& 
 
 } // namespace
 
-std::optional<TransferHalves> SplitFrames(const CCommStatusDlg& dlg, const CPool& step)
+std::optional<TransferHalves> SplitFrames(const Session& session, const CPool& step)
 {
     const auto operation = static_cast<uint32_t>(step.m_nCommand);
-    if (dlg.CurrentModem() == nullptr || (operation != kOperationRead && operation != kOperationWrite))
+    if (session.CurrentModem() == nullptr || (operation != kOperationRead && operation != kOperationWrite))
         return std::nullopt;
     const bool write = operation == kOperationWrite;
-    if (NormalizedLinkMode(dlg.m_nLinkMode) == 3)
-        return SplitShort(dlg, step, write);
-    return SplitLong(dlg, step, write);
+    if (NormalizedLinkMode(session.m_nLinkMode) == 3)
+        return SplitShort(session, step, write);
+    return SplitLong(session, step, write);
 }
 
-bool SplitTransfer(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step)
+bool SplitTransfer(Session& session, std::unique_ptr<CPool>& step)
 {
-    auto halves = SplitFrames(dlg, *step);
+    auto halves = SplitFrames(session, *step);
     if (!halves)
         return false;
     // New frames must go out: a wait-only step is sent again as a whole.

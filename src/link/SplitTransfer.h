@@ -9,7 +9,7 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // The two frames that replace a failing transfer, with their time-outs.
 struct TransferHalves {
@@ -21,10 +21,10 @@ struct TransferHalves {
 
 // Nothing when the step is not a read or write, moves a single item, or its
 // frame does not hold what it claims (a split must never read past it).
-std::optional<TransferHalves> SplitFrames(const CCommStatusDlg& dlg, const CPool& step);
+std::optional<TransferHalves> SplitFrames(const Session& session, const CPool& step);
 
 // Puts the two halves at the head of the queue in place of the step and
 // returns true; false (the step untouched) when it cannot be split.
-bool SplitTransfer(CCommStatusDlg& dlg, std::unique_ptr<CPool>& step);
+bool SplitTransfer(Session& session, std::unique_ptr<CPool>& step);
 
 } // namespace vek

@@ -8,12 +8,12 @@
 
 namespace vek {
 
-class CCommStatusDlg;
+class Session;
 
 // The lParam of 1025 with code 100 that marks a partial response.
 inline constexpr LPARAM kPartialResponseField = 6005;
 
-void PostStepDone(const CCommStatusDlg& dlg, int32_t code, LPARAM lParam = 0);
-void PostNotice(const CCommStatusDlg& dlg, int32_t code, LPARAM lParam = 0);
+void PostStepDone(const Session& session, int32_t code, LPARAM lParam = 0);
+void PostNotice(const Session& session, int32_t code, LPARAM lParam = 0);
 
 } // namespace vek

@@ -1,9 +1,5 @@
 #include "modem/ParseModemResponse.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "link/RequestQueue.h"
-#include "link/SessionState.h"
-
 namespace vek {
 namespace {
 
@@ -56,19 +52,5 @@ void AppendModemText(std::string& accumulated, std::string_view fragment)
     if (accumulated.size() > kModemTextCap)
         accumulated.erase(kModemTextKeep, accumulated.size() - 2 * kModemTextKeep);
 }
-
-void SignalModemResult()
-{
-    const int32_t result = RecogniseModemResponse(g_strModemResponse);
-    if (result < 0)
-        return;
-    g_nModemResult = result;
-    if (result == MODEM_RESULT_CONNECT && !g_bSessionUp)
-        g_bConnectPending = 1;
-    // The result is stored before the worker is woken to read it.
-    g_evModemDone.Set();
-}
-
-void CCommStatusDlg::ParseModemResponse() { SignalModemResult(); }
 
 } // namespace vek

@@ -1,4 +1,4 @@
-// Recognising a modem's result text.
+// Recognising a modem's result text: pure functions of the text.
 #pragma once
 
 #include <cstddef>
@@ -32,11 +32,6 @@ std::string_view TrimModemText(std::string_view text);
 // fragments: no result word is ever cut.
 inline constexpr size_t kModemTextCap = 256;
 inline constexpr size_t kModemTextKeep = 16;
-
-// Recognises g_strModemResponse; on a match stores g_nModemResult, notes a
-// CONNECT that came before the session, and signals g_evModemDone. The
-// caller holds g_csReceive.
-void SignalModemResult();
 
 // Appends a trimmed fragment and applies the cap.
 void AppendModemText(std::string& accumulated, std::string_view fragment);

@@ -1,6 +1,16 @@
 #include "platform/DelayedAction.h"
 
+#include "platform/ModuleLifetime.h"
+
 namespace vek {
+
+DelayedAction::~DelayedAction()
+{
+    // At process end the thread is gone and may have died holding the
+    // event's lock: touch nothing (the thread's own destructor lets it go).
+    if (!ProcessIsEnding())
+        Cancel();
+}
 
 void DelayedAction::Arm(uint32_t delayMs, std::function<void()> action)
 {

@@ -14,7 +14,7 @@ namespace vek {
 class DelayedAction {
 public:
     DelayedAction() = default;
-    ~DelayedAction() { Cancel(); }
+    ~DelayedAction();
     DelayedAction(const DelayedAction&) = delete;
     DelayedAction& operator=(const DelayedAction&) = delete;
 

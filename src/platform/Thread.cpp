@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include "platform/ModuleLifetime.h"
+
 namespace vek {
 
 void WorkerThread::Start(std::function<void()> body, bool timeCritical)
@@ -9,6 +11,18 @@ void WorkerThread::Start(std::function<void()> body, bool timeCritical)
             SetTimeCriticalPriority();
         body();
     });
+}
+
+WorkerThread::~WorkerThread()
+{
+    // At process end the system has already ended the thread: waiting for it
+    // could hang, and a joinable std::thread may not be destroyed, so its
+    // handle is left behind unreleased.
+    if (ProcessIsEnding() && m_thread.joinable()) {
+        new std::thread(std::move(m_thread));
+        return;
+    }
+    Join();
 }
 
 void WorkerThread::Join()

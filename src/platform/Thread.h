@@ -14,7 +14,7 @@ void SetTimeCriticalPriority();
 class WorkerThread {
 public:
     WorkerThread() = default;
-    ~WorkerThread() { Join(); }
+    ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 

@@ -1,8 +1,5 @@
 #include "serial/LineSettings.h"
 
-#include "dialog/CCommStatusDlg.h"
-#include "link/WorkerNotify.h"
-#include "platform/Trace.h"
 #include "vek_comm2.h"
 
 #include <charconv>
@@ -56,19 +53,6 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text)
     s.dataBits = static_cast<int>(data);
     s.stopBits = static_cast<int>(stop);
     return s;
-}
-
-bool SetPortSpeed(CCommStatusDlg& dlg, int32_t speed)
-{
-    // The stored speed is always the one the line runs at: a refused change
-    // leaves both as they were and tells the host the port cannot do it.
-    if (!dlg.m_commCtrl.SetSettings(FormatLineSettings(speed, dlg.m_nStopBits))) {
-        TraceLine("line speed " + std::to_string(speed) + " refused: " + dlg.m_commCtrl.LastError());
-        PostNotice(dlg, VEK_NOTIFY_PORT_UNAVAILABLE);
-        return false;
-    }
-    dlg.m_nCurrentBaudRate = speed;
-    return true;
 }
 
 } // namespace vek

@@ -8,8 +8,6 @@
 
 namespace vek {
 
-class CCommStatusDlg;
-
 struct LineSettings {
     int32_t speed = 0;
     char parity = 'N'; // N, E or O
@@ -22,10 +20,5 @@ std::string FormatLineSettings(int32_t speed, int stopBits);
 // Nullopt for anything that is not "speed,parity,data,stop" with sensible
 // values; the speed itself is checked by the device that applies it.
 std::optional<LineSettings> ParseLineSettings(std::string_view text);
-
-// Writes the settings text for the speed to the control and, once it is
-// taken, stores the speed as the current one. A refusal leaves the line and
-// the stored speed as they were, posts notice 20 to the dialog and gives false.
-bool SetPortSpeed(CCommStatusDlg& dlg, int32_t speed);
 
 } // namespace vek

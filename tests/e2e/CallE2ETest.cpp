@@ -2,7 +2,7 @@
 // a call answered and continued, a direct PC link. Each checks the host's
 // notifications in order and the data byte for byte.
 #include "e2e/CallHarness.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 
 #include "panelsim/Identification.h"
 

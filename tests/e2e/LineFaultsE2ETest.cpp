@@ -2,7 +2,7 @@
 // line and a line that drops in mid-call. Whatever happens, the host is told,
 // and data never arrives wrong.
 #include "e2e/CallHarness.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 
 #include <algorithm>
 

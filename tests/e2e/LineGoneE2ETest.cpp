@@ -2,7 +2,7 @@
 // Whatever the phase, the host hears something it can act on, the port is
 // put down, and the next line works.
 #include "e2e/CallHarness.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // In real time: a line that is certainly gone ends the call at once, and a
 // panel that answers a retry straight away is heard.
 #include "e2e/CallHarness.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 
 #include <algorithm>
 

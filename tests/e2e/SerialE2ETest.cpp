@@ -2,7 +2,7 @@
 // device, the control's reader thread, and a host bringing a modem into
 // service through the exported functions. Each test is bounded to a few
 // seconds.
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "serial/CCommCtrl.h"
 #include "serial/TermiosDevice.h"
 #include "serial/TermiosLine.h"

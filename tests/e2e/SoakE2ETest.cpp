@@ -4,7 +4,7 @@
 // first call. CI runs a few calls; by hand as many as wanted:
 //   VEK_SOAK_CALLS=500 ./build/tests/vek_tests --gtest_filter='SoakE2ETest.*'
 #include "e2e/CallHarness.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 
 #include <dirent.h>
 #include <malloc.h>

@@ -2,7 +2,7 @@
 // against: message numbers, record offsets, the frames a host record turns
 // into, and the identification the host receives. Nothing here may come from
 // the library's own headers, so that a wrong constant cannot pass.
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "link/AddPool.h"
 #include "link/CallPhase.h"
 #include "link/CommThreadProc.h"

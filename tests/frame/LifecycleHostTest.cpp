@@ -2,7 +2,7 @@
 // Uninit, idle and in mid-call, must end at once and cleanly; two threads
 // starting the library at once get one library; a forced hang-up from
 // another thread never hangs.
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "support/LinkTestSupport.h"
 #include "tools/ToolProcess.h"
 #include "vek_comm2.h"

@@ -1,7 +1,7 @@
 // Library start and stop through the exports, with the real dialog window and
 // worker thread.
 #include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
 #include "platform/MessageBox.h"

@@ -1,4 +1,4 @@
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "platform/MessageBox.h"
 #include "support/LinkTestSupport.h"
 #include "vek_comm2.h"

@@ -1,7 +1,7 @@
 // Starting calls: PanelInit's text conversions, placing a call, a direct PC
 // link, answering mode, continuing an answered call and the dial-out while
 // answering. Every group checks the steps queued, with literal frame bytes.
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "link/HexCodes.h"
 #include "link/RequestQueue.h"
 #include "link/RestartAnswering.h"

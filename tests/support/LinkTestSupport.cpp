@@ -1,6 +1,6 @@
 #include "support/LinkTestSupport.h"
 
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "link/CallPhase.h"
 #include "link/LineLoss.h"
 #include "link/ReceiveState.h"

@@ -1,7 +1,7 @@
 // The line's figures for the host, straight from the library's counters, so
 // that a host need not read the trace to show them.
 #include "dialog/CCommStatusDlg.h"
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 #include "frame/ExportGuard.h"
 #include "link/SessionState.h"
 #include "platform/LineFigures.h"

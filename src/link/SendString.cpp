@@ -1,20 +1,17 @@
 // The send path: one byte per write, paced by rule, gated on DSR.
-#include "dialog/CCommStatusDlg.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/SendPlan.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
-#include "serial/SendPlan.h"
+#include "serial/DsrGatedWrite.h"
 
 #include <algorithm>
 
 namespace vek {
 namespace {
-
-constexpr uint32_t kDsrWaitMs = 2000;
-// Devices without line-change reports are looked at this often.
-constexpr uint32_t kDsrSliceMs = 10;
 
 uint32_t NonNegative(int64_t ms) { return ms > 0 ? static_cast<uint32_t>(std::min<int64_t>(ms, 0x7FFFFFFF)) : 0; }
 
@@ -90,7 +87,7 @@ SendPlan PlanSend(const std::vector<uint8_t>& data, const SendContext& ctx)
     return plan;
 }
 
-int CCommStatusDlg::SendString(const CPool& step)
+int Session::SendString(const CPool& step)
 {
     const ByteArray data = step.m_data;
     if (!m_commCtrl.GetPortOpen()) {
@@ -130,29 +127,8 @@ int CCommStatusDlg::SendString(const CPool& step)
     return 1;
 }
 
-bool CCommStatusDlg::WriteOutput(std::span<const uint8_t> bytes)
-{
-    if (m_commCtrl.GetDSRHolding())
-        return m_commCtrl.SetOutput(bytes);
-    // A vanished device will not raise DSR again: fail at once, quietly.
-    if (m_commCtrl.IsDeviceGone())
-        return false;
-    g_evDsrReady.Reset();
-    const uint64_t start = NowMs();
-    for (;;) {
-        const uint64_t elapsed = NowMs() - start;
-        if (elapsed >= kDsrWaitMs) {
-            g_evDsrReady.Set();
-            return false;
-        }
-        m_commCtrl.WaitForLineChange(static_cast<uint32_t>(std::min<uint64_t>(kDsrSliceMs, kDsrWaitMs - elapsed)));
-        if (m_commCtrl.GetDSRHolding()) {
-            g_evDsrReady.Set();
-            return m_commCtrl.SetOutput(bytes);
-        }
-    }
-}
+bool Session::WriteOutput(std::span<const uint8_t> bytes) { return WriteWhenDsrHeld(m_commCtrl, bytes); }
 
-void CCommStatusDlg::WriteDirectByte(uint8_t byte) { m_commCtrl.SetOutput({&byte, 1}); }
+void Session::WriteDirectByte(uint8_t byte) { m_commCtrl.SetOutput({&byte, 1}); }
 
 } // namespace vek

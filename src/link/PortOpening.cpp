@@ -1,8 +1,9 @@
-// Opening the port and starting the modem.
-#include "dialog/CCommStatusDlg.h"
-#include "frame/HostPanelRecord.h"
+// Opening the port for a call and starting the modem.
+#include "host/HostPanelRecord.h"
+#include "host/PostToHost.h"
 #include "link/CallPhase.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "modem/ModemCommands.h"
 #include "platform/Paths.h"
@@ -46,18 +47,18 @@ void QueueModemCommands(const CModem& modem, const PanelRecordView& record, int 
 
 } // namespace
 
-bool CCommStatusDlg::CheckPortAvailable(int port)
+bool Session::CheckPortAvailable(int port)
 {
     const std::string path = PortDevicePath(port);
     SerialDevice* device = m_commCtrl.Device();
     if (path.empty() || device == nullptr || !device->Probe(path)) {
-        OnWorkerNotify(VEK_NOTIFY_PORT_UNAVAILABLE, 0);
+        PostToHost(VEK_NOTIFY_PORT_UNAVAILABLE);
         return false;
     }
     return true;
 }
 
-int CCommStatusDlg::CommInit(int completionCode)
+int Session::CommInit(int completionCode)
 {
     ++g_nCallSerial; // what an earlier call's end still queued leaves alone
     CloseCall();
@@ -81,7 +82,7 @@ int CCommStatusDlg::CommInit(int completionCode)
     if (m_commCtrl.GetPortOpen()) {
         // An open port takes the new speed at once, or keeps its old one.
         if (!m_commCtrl.SetSettings(settings)) {
-            OnWorkerNotify(VEK_NOTIFY_PORT_UNAVAILABLE, 0);
+            PostToHost(VEK_NOTIFY_PORT_UNAVAILABLE);
             return 0;
         }
     } else {
@@ -101,7 +102,7 @@ int CCommStatusDlg::CommInit(int completionCode)
         // or the device taken in between): the port cannot be had.
         if (!opened) {
             m_commCtrl.SetSettings(previous);
-            OnWorkerNotify(VEK_NOTIFY_PORT_UNAVAILABLE, 0);
+            PostToHost(VEK_NOTIFY_PORT_UNAVAILABLE);
             return 0;
         }
     }

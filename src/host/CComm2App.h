@@ -23,12 +23,18 @@ public:
     // 1: database available (loaded or built-in); 0: damaged file, reported.
     int LoadModemDatabase();
 
+    // Written by Init on the host's thread only.
     std::string m_strRegistryKey;
     std::string m_strModemDir;
     std::string m_strDatabasePath;
-    // Read by the dialog's relays and by exports on any thread.
+    // Atomic: written by Init; read by PostToHost and the exports on any
+    // thread.
     std::atomic<HWND> m_hWndHost{0};
+    // Atomic: written by Init and Uninit (one at a time, under their own
+    // lock); read by every export.
     std::atomic<CCommStatusDlg*> m_pStatusDlg{nullptr};
+    // Written by the host's thread (Init, SetupModem) while no session runs;
+    // the worker reads the current modem during one.
     CModemSettings m_modemSettings;
 };
 

@@ -1,41 +1,25 @@
-// The control's events: status texts, and where received characters go.
-#include "dialog/CCommStatusDlg.h"
+// Where the characters of a control event go: the modem recogniser, the
+// packet scanner, or nowhere (surplus); and what proves the line gone.
 #include "link/CarrierWatch.h"
 #include "link/LineLoss.h"
 #include "link/ReceiveState.h"
 #include "link/RequestQueue.h"
+#include "link/Session.h"
 #include "link/SessionState.h"
 #include "modem/ParseModemResponse.h"
 #include "platform/Clock.h"
 #include "serial/SerialDevice.h"
 
 namespace vek {
-namespace {
 
-const char* StatusText(int16_t code)
-{
-    switch (code) {
-    case COMM_EV_SEND: return "Sent All Charaters"; // the wording users know
-    case COMM_EV_RECEIVE: return "Receiving";
-    case COMM_EV_CTS: return "Change in CTS Detected";
-    case COMM_EV_DSR: return "Change in DSR Detected";
-    case COMM_EV_CD: return "Change in CD Detected";
-    case COMM_EV_RING: return "Phone is Ringing";
-    case COMM_EV_EOF: return "End of File Detected";
-    default: return nullptr; // line errors leave the status line alone
-    }
-}
-
-} // namespace
-
-bool CCommStatusDlg::WatchesForNoCarrier() const
+bool Session::WatchesForNoCarrier() const
 {
     // Only a modem says NO CARRIER; on a cable those bytes are the panel's.
     const CModem* modem = CurrentModem();
     return g_bOnline && modem != nullptr && !modem->IsPCLink();
 }
 
-void CCommStatusDlg::ReceivePacketBytes(std::span<const uint8_t> bytes)
+void Session::ReceivePacketBytes(std::span<const uint8_t> bytes)
 {
     const ScanRules rules = CurrentScanRules(*this);
     if (!WatchesForNoCarrier()) {
@@ -70,7 +54,7 @@ void CCommStatusDlg::ReceivePacketBytes(std::span<const uint8_t> bytes)
     }
 }
 
-void CCommStatusDlg::WatchSurplus(std::span<const uint8_t> bytes)
+void Session::WatchSurplus(std::span<const uint8_t> bytes)
 {
     if (!WatchesForNoCarrier()) {
         m_noCarrierWatch.Reset();
@@ -81,7 +65,7 @@ void CCommStatusDlg::WatchSurplus(std::span<const uint8_t> bytes)
         SignalLineLost();
 }
 
-void CCommStatusDlg::WatchLineEvent(int16_t code)
+void Session::WatchLineEvent(int16_t code)
 {
     if (code == COMM_EV_CD) {
         if (m_commCtrl.GetCDHolding())
@@ -103,9 +87,8 @@ std::span<const uint8_t> AsBytes(const std::string& text)
 
 } // namespace
 
-void CCommStatusDlg::OnCommEvent()
+void Session::RouteCommEvent(int16_t code)
 {
-    const int16_t code = m_commCtrl.GetCommEvent();
     if (code == COMM_EV_RECEIVE) {
         m_commCtrl.SetInputLen(0);
         // Sampled once, without waiting: this event's characters follow the
@@ -132,8 +115,6 @@ void CCommStatusDlg::OnCommEvent()
         }
     }
     WatchLineEvent(code);
-    if (const char* text = StatusText(code))
-        m_strStatus = text;
 }
 
 } // namespace vek

@@ -1,4 +1,4 @@
-#include "frame/HostBlock.h"
+#include "host/HostBlock.h"
 
 #include <cstring>
 

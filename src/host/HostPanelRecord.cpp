@@ -1,4 +1,4 @@
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 
 namespace vek {
 

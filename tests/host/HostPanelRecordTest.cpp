@@ -1,5 +1,5 @@
 // The host panel record at its fixed offsets.
-#include "frame/HostPanelRecord.h"
+#include "host/HostPanelRecord.h"
 #include "platform/Handles.h"
 #include "support/LinkTestSupport.h"
 

@@ -2,7 +2,7 @@
 // which bytes, which pauses, and when nothing may be sent at all.
 #include "link/RequestQueue.h"
 #include "link/SessionState.h"
-#include "serial/SendPlan.h"
+#include "link/SendPlan.h"
 #include "support/LinkTestSupport.h"
 
 #include <gtest/gtest.h>

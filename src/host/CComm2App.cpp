@@ -1,4 +1,4 @@
-#include "frame/CComm2App.h"
+#include "host/CComm2App.h"
 
 #include "modem/ModemDatabaseFile.h"
 #include "platform/MessageBox.h"
