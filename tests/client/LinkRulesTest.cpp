@@ -66,13 +66,18 @@ TEST(ClientLinkRulesTest, TransfersArePlannedForTheirLinkMode)
 
 TEST(ClientLinkRulesTest, ShortCodesCarryTheCommandAndTheSize)
 {
-    EXPECT_EQ(ShortCodeFor(1, 1), 0x80);
-    EXPECT_EQ(ShortCodeFor(1, 3), 0x90);
-    EXPECT_EQ(ShortCodeFor(2, 7), 0xE0);
-    EXPECT_EQ(ShortCodeFor(2, 8), 0xF0);
-    EXPECT_EQ(ShortCodeFor(3, 200), 0x0B);
-    EXPECT_EQ(ShortCodeFor(4, 1), 0x0C);
-    EXPECT_EQ(ShortCodeFor(8, 0), 0x04);
+    struct Case {
+        uint8_t command;
+        uint8_t count;
+        uint8_t code;
+    };
+    const Case cases[] = {
+        {1, 1, 0x80},  {1, 3, 0x90},   {1, 4, 0xA0}, {1, 13, 0xB0}, {2, 1, 0xC0},    {2, 7, 0xE0},    {2, 8, 0xF0},
+        {3, 2, 0x09},  {3, 200, 0x0B}, {4, 1, 0x0C}, {4, 7, 0x0E},  {5, 9, 0x40},    {6, 1, 0x50},    {8, 0, 0x04},
+        {10, 4, 0x06}, {3, 0, 0x00},   {0, 4, 0x00}, {11, 4, 0x00}, {0x52, 4, 0x00}, {0x57, 4, 0x00},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ShortCodeFor(c.command, c.count), c.code) << int(c.command) << " " << int(c.count);
     for (int command = 11; command < 256; ++command)
         EXPECT_EQ(ShortCodeFor(static_cast<uint8_t>(command), 1), 0x00) << command;
 }

@@ -2,6 +2,8 @@
 // writes with, what its frames can carry and mode 3's address form.
 #include "vekhost/LinkModeRules.h"
 
+#include <vek/client.hpp>
+
 #include <gtest/gtest.h>
 
 namespace vekhost {
@@ -15,22 +17,7 @@ TransferArgument Write(uint32_t address, std::vector<uint8_t> bytes)
     return {TransferKind::Write, address, count, std::move(bytes), {}};
 }
 
-TEST(VekhostLinkModeTest, ShortCodesFollowTheLibrarysTable)
-{
-    struct Case {
-        uint8_t command;
-        uint8_t count;
-        uint8_t code;
-    };
-    const Case cases[] = {
-        {1, 1, 0x80}, {1, 3, 0x90},  {1, 4, 0xA0},    {1, 13, 0xB0},   {2, 1, 0xC0},  {2, 8, 0xF0},
-        {3, 2, 0x09}, {4, 7, 0x0E},  {5, 9, 0x40},    {6, 1, 0x50},    {10, 4, 0x06}, {3, 0, 0x00},
-        {0, 4, 0x00}, {11, 4, 0x00}, {0x52, 4, 0x00}, {0x57, 4, 0x00},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ShortCodeFor(c.command, c.count), c.code) << int(c.command) << " " << int(c.count);
-}
-
+// vekhost's defaults are the client's limits, which hosts see too.
 TEST(VekhostLinkModeTest, DefaultsPerMode)
 {
     struct Case {
@@ -42,7 +29,7 @@ TEST(VekhostLinkModeTest, DefaultsPerMode)
     const Case cases[] = {
         {1, 0x52, 0x57, 250}, {2, 0x52, 0x57, 1024}, {3, 1, 2, 255}, {4, 0x52, 0x57, 1024}, {5, 0x52, 0x57, 1024}};
     for (const Case& c : cases) {
-        const LinkModeDefaults d = DefaultsForLinkMode(c.mode);
+        const vek::LinkLimits d = vek::linkLimits(c.mode);
         EXPECT_EQ(d.readCommand, c.read) << c.mode;
         EXPECT_EQ(d.writeCommand, c.write) << c.mode;
         EXPECT_EQ(d.largestRequest, c.largest) << c.mode;
@@ -101,8 +88,7 @@ TEST(VekhostLinkModeTest, ChunksLargerThanTheModeCarriesAreRefused)
     const Case cases[] = {{1, 250, true}, {1, 251, false}, {3, 255, true}, {3, 256, false}, {2, 1024, true}};
     for (const Case& c : cases) {
         TransferShape shape{
-            c.mode, DefaultsForLinkMode(c.mode).readCommand, DefaultsForLinkMode(c.mode).writeCommand, c.chunk, 0,
-            false};
+            c.mode, vek::linkLimits(c.mode).readCommand, vek::linkLimits(c.mode).writeCommand, c.chunk, 0, false};
         EXPECT_EQ(ShapeTransfers(shape, std::vector<TransferArgument>{Read(0, 4)}).empty(), c.ok)
             << c.mode << " " << c.chunk;
     }

@@ -7,7 +7,6 @@
 #include "vekhost/ModemDatabase.h"
 #include "vekhost/PanelFile.h"
 #include "vekhost/TransferArgument.h"
-#include "vekhost/PanelFile.h"
 
 #include "panelsim/NumberCheck.h"
 
@@ -55,9 +54,10 @@ struct CallCommandLine {
     CLI::Option* readCommandOption = nullptr;
     CLI::Option* writeCommandOption = nullptr;
     CLI::Option* chunkOption = nullptr;
-    int readCommand = kDefaultReadCommand;
-    int writeCommand = kDefaultWriteCommand;
-    int chunk = 1024;
+    // What --help shows: the command bytes of every mode but 3.
+    int readCommand = vek::linkLimits(2).readCommand;
+    int writeCommand = vek::linkLimits(2).writeCommand;
+    int chunk = static_cast<int>(vek::linkLimits(2).largestRequest);
     // Modem options given on the command line, applied on top of the data
     // folder's definition.
     std::vector<std::pair<CLI::Option*, std::function<void(vek::Modem&, const vek::Modem&)>>> modemOptions;
@@ -104,8 +104,7 @@ void AddModemOptions(CLI::App* app, CallCommandLine& c)
     Track(c, app->add_option("--escape", m.escape, "escape sequence"), &vek::Modem::escape)
         ->capture_default_str()
         ->group(group);
-    Track(c, app->add_option("--hangup", m.hangUp, "hang-up command stem (0 and 1 are appended)"),
-          &vek::Modem::hangUp)
+    Track(c, app->add_option("--hangup", m.hangUp, "hang-up command stem (0 and 1 are appended)"), &vek::Modem::hangUp)
         ->capture_default_str()
         ->group(group);
     Track(c, app->add_option("--dial-prefix", m.toneDial, "dial command after AT (DT tone, DP pulse)"),
@@ -171,14 +170,15 @@ void AddTransferOptions(CLI::App* app, CallCommandLine& c)
                    ->type_name("ADDR:HEX|ADDR=FILE")
                    ->allow_extra_args(false)
                    ->group(group);
-    c.chunkOption = app->add_option("--chunk", c.chunk,
-                                    "largest request in bytes; longer transfers are split. Default: the largest the link mode "
-                                    "carries (mode 1: 250, mode 3: 255, others 1024), since each request costs a pause "
-                                    "of its own; less for panels that need it")
-                        ->type_name("N")
-                        ->check(panelsim::NumberIn(1, 1024))
-                        ->default_str("the link mode's largest")
-                        ->group(group);
+    c.chunkOption =
+        app->add_option("--chunk", c.chunk,
+                        "largest request in bytes; longer transfers are split. Default: the largest the link mode "
+                        "carries (mode 1: 250, mode 3: 255, others 1024), since each request costs a pause "
+                        "of its own; less for panels that need it")
+            ->type_name("N")
+            ->check(panelsim::NumberIn(1, 1024))
+            ->default_str("the link mode's largest")
+            ->group(group);
     c.readCommandOption = app->add_option("--read-cmd", c.readCommand, "command byte of a read")
                               ->type_name("BYTE")
                               ->check(panelsim::NumberIn(0, 255))
@@ -247,7 +247,7 @@ std::string ReadPanel(CallCommandLine& c)
 std::string ShapeForLinkMode(CallCommandLine& c)
 {
     vek::Panel& panel = c.plan.panel;
-    const LinkModeDefaults defaults = DefaultsForLinkMode(panel.linkMode);
+    const vek::LinkLimits defaults = vek::linkLimits(panel.linkMode);
     TransferShape shape;
     shape.linkMode = panel.linkMode;
     shape.readCommand = c.readCommandOption->count() > 0 ? static_cast<uint8_t>(c.readCommand) : defaults.readCommand;

@@ -1,32 +1,17 @@
-// What a transfer must look like in each link mode: the command bytes a
-// mode reads and writes with, the largest request its frames can describe,
-// and the address form of the short-code mode.
+// What vekhost's command line must say for a link mode, checked before the
+// call: the request size, mode 3's command bytes and its address form. The
+// limits themselves are the client's (vek::linkLimits).
 #pragma once
 
 #include "vekhost/TransferArgument.h"
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
 namespace vekhost {
 
 constexpr uint16_t kPanelTwoByteAddress = 0x0080;
-constexpr uint8_t kDefaultReadCommand = 0x52;
-constexpr uint8_t kDefaultWriteCommand = 0x57;
-
-struct LinkModeDefaults {
-    uint8_t readCommand;
-    uint8_t writeCommand;
-    uint32_t largestRequest; // bytes one request can carry
-};
-
-LinkModeDefaults DefaultsForLinkMode(int linkMode);
-
-// The mode 3 code the library sends for a command and a remaining count;
-// 0 is the keep-alive code, which carries no data.
-uint8_t ShortCodeFor(uint8_t command, uint8_t count);
 
 struct TransferShape {
     int linkMode = 2;
