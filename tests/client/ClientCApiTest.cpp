@@ -1,5 +1,6 @@
 // The C API as an FFI meets it: a whole call, and every wrong argument
 // answered with a status and a text on the handle, never a crash.
+#include "support/QuickPanel.h"
 #include "vek_client.h"
 
 #include "panelsim/Simulator.h"
@@ -15,16 +16,7 @@
 
 namespace {
 
-panelsim::Options QuickPanel()
-{
-    panelsim::Options options;
-    options.modem.numbers["5551234"] = panelsim::DialScript{panelsim::DialOutcome::Connect, 9600, -1};
-    options.modem.dialDelayMs = 50;
-    options.panel.identDelayMs = 100;
-    options.panel.replyDelayMs = 0;
-    options.panel.identRepeatMs = 60000;
-    return options;
-}
+using vektest::QuickPanel;
 
 struct Completion {
     std::mutex mutex;
@@ -245,17 +237,18 @@ TEST(ClientCApiTest, TransferArgumentsAreCheckedOnTheCallsHandle)
          VEK_ERROR_ARGUMENT, "the buffer holds 8 bytes, fewer than the 9 asked for"},
         {"command", [&] { return vek_call_read(call, 0, 4, buffer, sizeof buffer, &badCommand, &got); },
          VEK_ERROR_ARGUMENT, "command 300 is not a byte"},
-        {"chunk", [&] { return vek_call_read(call, 0, 4, buffer, sizeof buffer, &badChunk, &got); },
-         VEK_ERROR_ARGUMENT, "a request of 5000 bytes is more than link mode 2 carries (1024)"},
+        {"chunk", [&] { return vek_call_read(call, 0, 4, buffer, sizeof buffer, &badChunk, &got); }, VEK_ERROR_ARGUMENT,
+         "a request of 5000 bytes is more than link mode 2 carries (1024)"},
         {"address", [&] { return vek_call_read(call, 0x20000, 4, buffer, sizeof buffer, nullptr, &got); },
          VEK_ERROR_ARGUMENT, "address 0x20000 is beyond the panel's 64 KiB"},
         {"data", [&] { return vek_call_write(call, 0, nullptr, 4, nullptr); }, VEK_ERROR_ARGUMENT, "data is NULL"},
         {"empty write", [&] { return vek_call_write(call, 0, buffer, 0, nullptr); }, VEK_ERROR_ARGUMENT,
          "nothing to write (count 0)"},
-        {"no callback", [&] { return vek_call_read_async(call, 0, 4, nullptr, nullptr, nullptr); },
-         VEK_ERROR_ARGUMENT, "done is NULL"},
+        {"no callback", [&] { return vek_call_read_async(call, 0, 4, nullptr, nullptr, nullptr); }, VEK_ERROR_ARGUMENT,
+         "done is NULL"},
         {"status", [&] { return vek_call_status(call, nullptr); }, VEK_ERROR_ARGUMENT, "status is NULL"},
-        {"second dial", [&] {
+        {"second dial",
+         [&] {
              vek_call* other = nullptr;
              return vek_library_dial(lib, &panel, nullptr, &other);
          },
@@ -263,8 +256,8 @@ TEST(ClientCApiTest, TransferArgumentsAreCheckedOnTheCallsHandle)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.run(), c.status) << c.name;
-        const std::string text = std::string(c.name) == "second dial" ? vek_library_last_error(lib)
-                                                                       : vek_call_last_error(call);
+        const std::string text =
+            std::string(c.name) == "second dial" ? vek_library_last_error(lib) : vek_call_last_error(call);
         EXPECT_NE(text.find(c.words), std::string::npos) << c.name << ": " << text;
         EXPECT_EQ(got, 0u) << c.name;
         got = 0;

@@ -2,6 +2,7 @@
 // API, what a call that ends does to the operations still waiting, a
 // cancel that keeps the bytes on their way, and every misuse refused with
 // its reason.
+#include "support/QuickPanel.h"
 #include "vek/client.hpp"
 
 #include "panelsim/Simulator.h"
@@ -24,13 +25,7 @@ using vek::Cause;
 
 panelsim::Options QuickPanel(int linkMode = 2, bool pcLink = false)
 {
-    panelsim::Options options;
-    options.modem.numbers["5551234"] = panelsim::DialScript{panelsim::DialOutcome::Connect, 9600, -1};
-    options.modem.dialDelayMs = 50;
-    options.panel.linkMode = linkMode;
-    options.panel.identDelayMs = 100;
-    options.panel.replyDelayMs = 0;
-    options.panel.identRepeatMs = 60000;
+    panelsim::Options options = vektest::QuickPanel(linkMode);
     options.panel.pcLinkPeriodMs = 300;
     options.panel.twoByteAddress = linkMode == 3; // as the panel's option 0x0080 below
     options.pcLink = pcLink;
@@ -345,8 +340,13 @@ TEST(ClientCallTest, MisuseIsRefusedWithItsReason)
     badMode.linkMode = 6;
     const std::vector<Case> before = {
         {"second library", [] { vek::Library another; }, Cause::WrongState, "already runs in this process"},
-        {"modem port", [&] { vek::Modem m = line.Modem(); m.port = 0; lib.setModem(m); }, Cause::InvalidArgument,
-         "port 0 is not 1 to 255"},
+        {"modem port",
+         [&] {
+             vek::Modem m = line.Modem();
+             m.port = 0;
+             lib.setModem(m);
+         },
+         Cause::InvalidArgument, "port 0 is not 1 to 255"},
         {"init length", [&] { lib.setModem(longInit); }, Cause::InvalidArgument, "longer than 69 characters"},
         {"open code", [&] { lib.dial(badCode); }, Cause::InvalidArgument, "\"12G4\" is not hexadecimal"},
         {"phone length", [&] { lib.dial(longPhone); }, Cause::InvalidArgument, "longer than 87 characters"},
@@ -380,7 +380,11 @@ TEST(ClientCallTest, MisuseIsRefusedWithItsReason)
         {"count 0", [&] { call.read(0x10, 0); }, Cause::InvalidArgument, "nothing to read (count 0)"},
         {"address", [&] { call.read(0x10000, 1); }, Cause::InvalidArgument, "beyond the panel's 64 KiB"},
         {"past the end", [&] { call.read(0xFFF0, 32); }, Cause::InvalidArgument, "run past the end"},
-        {"write past", [&] { call.write(0xFFFF, Bytes{1, 2}); }, Cause::InvalidArgument, "run past the end"},
+        {"write past",
+         [&] {
+             call.write(0xFFFF, Bytes{1, 2});
+         },
+         Cause::InvalidArgument, "run past the end"},
         {"chunk", [&] { call.read(0x10, 4, bigChunk); }, Cause::InvalidArgument, "more than link mode 3 carries"},
         {"keep-alive code", [&] { call.read(0x10, 4, command52); }, Cause::InvalidArgument, "keep-alive code"},
         {"second call", [&] { lib.dial(PanelFor(3)); }, Cause::WrongState, "a call is already up"},

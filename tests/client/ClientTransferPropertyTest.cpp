@@ -2,6 +2,7 @@
 // of random sizes, addresses and request sizes, several waiting at once,
 // each ends exactly once, in the order made, and what it reads is what the
 // panel's memory holds by then. A failure names the seed.
+#include "support/QuickPanel.h"
 #include "vek/client.hpp"
 
 #include "panelsim/Simulator.h"
@@ -50,12 +51,7 @@ TEST(ClientTransferPropertyTest, EachTransferEndsOnceInOrderWithThePanelsBytes)
     for (const uint32_t seed : {11u, 12u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 random(seed);
-        panelsim::Options options;
-        options.modem.numbers["5551234"] = panelsim::DialScript{panelsim::DialOutcome::Connect, 9600, -1};
-        options.modem.dialDelayMs = 50;
-        options.panel.identDelayMs = 100;
-        options.panel.replyDelayMs = 0;
-        options.panel.identRepeatMs = 60000;
+        panelsim::Options options = vektest::QuickPanel();
         options.faults.corruptRate = 0.0005;
         options.faults.onReceived = true;
         options.seed = seed;
@@ -100,8 +96,7 @@ TEST(ClientTransferPropertyTest, EachTransferEndsOnceInOrderWithThePanelsBytes)
             if (op.write)
                 std::copy(op.data.begin(), op.data.end(), model.begin() + op.address);
             else
-                EXPECT_EQ(data, Bytes(model.begin() + op.address, model.begin() + op.address + op.count))
-                    << "op " << i;
+                EXPECT_EQ(data, Bytes(model.begin() + op.address, model.begin() + op.address + op.count)) << "op " << i;
         }
         EXPECT_EQ(sim.ReadMemory(0, model.size()), model);
         call.hangUp();

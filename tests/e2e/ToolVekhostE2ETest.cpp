@@ -1,5 +1,6 @@
 // vekhost as a user runs it, against panelsim on a pseudo-terminal: what
 // reaches the panel, what is printed and the exit status.
+#include "support/QuickPanel.h"
 #include "tools/ToolProcess.h"
 
 #include "panelsim/Simulator.h"
@@ -16,18 +17,6 @@ namespace vektest {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-panelsim::Options QuickPanel(int linkMode)
-{
-    panelsim::Options options;
-    options.modem.numbers["5551234"] = panelsim::DialScript{panelsim::DialOutcome::Connect, 9600, -1};
-    options.modem.dialDelayMs = 50;
-    options.panel.linkMode = linkMode;
-    options.panel.identDelayMs = 100;
-    options.panel.replyDelayMs = 0;
-    options.panel.identRepeatMs = 60000;
-    return options;
-}
 
 struct Line {
     explicit Line(const panelsim::Options& options) : simulator(options) { started = simulator.Start(); }

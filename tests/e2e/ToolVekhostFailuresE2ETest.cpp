@@ -2,6 +2,7 @@
 // what to try, its own exit code, the library's code and the panel's reason
 // apart in JSON; a save that fails, a port another program holds, a signal
 // on a dead line.
+#include "support/QuickPanel.h"
 #include "tools/ToolProcess.h"
 
 #include "panelsim/Simulator.h"
@@ -16,17 +17,6 @@
 
 namespace vektest {
 namespace {
-
-panelsim::Options QuickPanel()
-{
-    panelsim::Options options;
-    options.modem.numbers["5551234"] = panelsim::DialScript{panelsim::DialOutcome::Connect, 9600, -1};
-    options.modem.dialDelayMs = 50;
-    options.panel.identDelayMs = 100;
-    options.panel.replyDelayMs = 0;
-    options.panel.identRepeatMs = 60000;
-    return options;
-}
 
 std::vector<std::string> CallArgs(std::vector<std::string> more)
 {
@@ -55,13 +45,17 @@ TEST(ToolVekhostFailuresE2ETest, EachCauseHasItsWordsItsHintAndItsExitCode)
         int panelReason; // -1: none
     };
     const Case cases[] = {
-        {"reason 1", [](panelsim::Options& o) { o.panel.refusals.push_back({1, -1, false, 0, 0xFFFF}); }, 91,
-         "the panel refused the request (panel reason 1), a reason the library does not act on",
+        {"reason 1",
+         [](panelsim::Options& o) {
+             o.panel.refusals.push_back({1, -1, false, 0, 0xFFFF});
+         },
+         91, "the panel refused the request (panel reason 1), a reason the library does not act on",
          "see the panel's documentation", 27, 1},
         {"line drop", [](panelsim::Options& o) { o.faults.dropAfterReplies = 1; }, 12,
          "the line dropped: the modem said NO CARRIER", "the connection dropped; call again", 27, -1},
-        {"no answer", [](panelsim::Options& o) { o.modem.numbers["5551234"].outcome = panelsim::DialOutcome::NoAnswer; },
-         17, "the modem answered the dial with NO ANSWER: nobody picked up", "is the number right", 28, -1},
+        {"no answer",
+         [](panelsim::Options& o) { o.modem.numbers["5551234"].outcome = panelsim::DialOutcome::NoAnswer; }, 17,
+         "the modem answered the dial with NO ANSWER: nobody picked up", "is the number right", 28, -1},
         {"busy", [](panelsim::Options& o) { o.modem.numbers["5551234"].outcome = panelsim::DialOutcome::Busy; }, 11,
          "the modem answered the dial with BUSY [library: busy (11)]", "the line is busy; try again later", 11, -1},
     };
@@ -70,8 +64,8 @@ TEST(ToolVekhostFailuresE2ETest, EachCauseHasItsWordsItsHintAndItsExitCode)
         c.setUp(options);
         panelsim::Simulator sim(options);
         ASSERT_TRUE(sim.Start()) << sim.Error();
-        const ToolRun run = RunTool(ToolPath("vekhost"), CallArgs({"--json", "--read", "0x10:4"}),
-                                    {"VEK_COM1=" + sim.SlavePath()});
+        const ToolRun run =
+            RunTool(ToolPath("vekhost"), CallArgs({"--json", "--read", "0x10:4"}), {"VEK_COM1=" + sim.SlavePath()});
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.err;
         EXPECT_NE(run.err.find(c.words), std::string::npos) << c.name << "\n" << run.err;
         // The cause and what to try, both.
@@ -94,9 +88,9 @@ TEST(ToolVekhostFailuresE2ETest, ASaveThatFailsOnFlushIsAFailureThatSaysWhy)
     panelsim::Simulator sim(QuickPanel());
     ASSERT_TRUE(sim.Start()) << sim.Error();
     // --panel-version is the panel's version; --version stays the program's.
-    const ToolRun run = RunTool(ToolPath("vekhost"),
-                                CallArgs({"--panel-version", "2", "--read", "0x0100:64=/dev/full"}),
-                                {"VEK_COM1=" + sim.SlavePath()});
+    const ToolRun run =
+        RunTool(ToolPath("vekhost"), CallArgs({"--panel-version", "2", "--read", "0x0100:64=/dev/full"}),
+                {"VEK_COM1=" + sim.SlavePath()});
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
     EXPECT_NE(run.err.find("cannot write /dev/full: No space left on device"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("saved 64 bytes"), std::string::npos) << run.out;
@@ -136,7 +130,8 @@ TEST(ToolVekhostFailuresE2ETest, APortInAnotherProgramsLockFileIsNotOpened)
     EXPECT_NE(run.err.find("cannot be opened: locked by process " + std::to_string(::getpid())), std::string::npos)
         << run.err;
     EXPECT_TRUE(sim.Observe().modemCommands.empty()); // nothing reached the line
-    const ToolRun ports = RunTool(ToolPath("vekhost"), {"ports"}, {"VEK_COM3=" + device, "VEK_LOCK_DIR=" + std::string(folder)});
+    const ToolRun ports =
+        RunTool(ToolPath("vekhost"), {"ports"}, {"VEK_COM3=" + device, "VEK_LOCK_DIR=" + std::string(folder)});
     EXPECT_NE(ports.out.find("locked by process " + std::to_string(::getpid())), std::string::npos) << ports.out;
     // One rule for which device is used, said the same in both commands.
     EXPECT_NE(ports.out.find("--device given to call or answer wins over it"), std::string::npos) << ports.out;
