@@ -9,18 +9,13 @@ namespace {
 using internal::Core;
 using internal::ErrorInfo;
 using internal::Outcome;
+using internal::Ready;
 using internal::Session;
+using internal::StoppedInfo;
 
-ErrorInfo StoppedInfo() { return {ErrorInfo::Kind::Usage, Cause::Stopped, "the library has stopped", 0, {}, {}, {}, 0}; }
-ErrorInfo MovedInfo() { return {ErrorInfo::Kind::Usage, Cause::WrongState, "this Call was moved from", 0, {}, {}, {}, 0}; }
-
-template <typename T> std::future<Outcome<T>> Ready(ErrorInfo error)
+ErrorInfo MovedInfo()
 {
-    std::promise<Outcome<T>> promise;
-    Outcome<T> outcome;
-    outcome.error = std::move(error);
-    promise.set_value(std::move(outcome));
-    return promise.get_future();
+    return {ErrorInfo::Kind::Usage, Cause::WrongState, "this Call was moved from", 0, {}, {}, {}, 0};
 }
 
 std::optional<ErrorInfo> InfoOf(const std::exception_ptr& error)
@@ -54,20 +49,19 @@ std::future<Outcome<Bytes>> StartRead(const std::shared_ptr<Core>& core,
 }
 
 std::future<Outcome<void>> StartWrite(const std::shared_ptr<Core>& core,
-                                      const std::shared_ptr<internal::CallState>& state, uint32_t address,
-                                      Bytes bytes, const TransferOptions& options)
+                                      const std::shared_ptr<internal::CallState>& state, uint32_t address, Bytes bytes,
+                                      const TransferOptions& options)
 {
     if (!state)
         return Ready<void>(MovedInfo());
     auto promise = std::make_shared<std::promise<Outcome<void>>>();
     std::future<Outcome<void>> result = promise->get_future();
     Core* raw = core.get();
-    const bool posted =
-        core->Post([raw, state, address, bytes = std::move(bytes), options, promise](Session& session) {
-            session.Write(state, address, bytes, options, [raw, promise](std::exception_ptr error) {
-                raw->Deliver([promise, info = InfoOf(error)] { promise->set_value(Outcome<void>{info}); });
-            });
+    const bool posted = core->Post([raw, state, address, bytes = std::move(bytes), options, promise](Session& session) {
+        session.Write(state, address, bytes, options, [raw, promise](std::exception_ptr error) {
+            raw->Deliver([promise, info = InfoOf(error)] { promise->set_value(Outcome<void>{info}); });
         });
+    });
     return posted ? std::move(result) : Ready<void>(StoppedInfo());
 }
 
@@ -119,7 +113,8 @@ Call::~Call()
     try {
         if (m_core->OnCallbackThread()) {
             // No waiting here: start the hang-up and let it run.
-            m_core->Post([state = m_state](Session& session) { session.HangUp(state, false, [](std::exception_ptr) {}); });
+            m_core->Post(
+                [state = m_state](Session& session) { session.HangUp(state, false, [](std::exception_ptr) {}); });
             return;
         }
         hangUp();

@@ -13,18 +13,9 @@ namespace {
 using internal::Core;
 using internal::ErrorInfo;
 using internal::Outcome;
+using internal::Ready;
 using internal::Session;
-
-ErrorInfo StoppedInfo() { return {ErrorInfo::Kind::Usage, Cause::Stopped, "the library has stopped", 0, {}, {}, {}, 0}; }
-
-template <typename T> std::future<Outcome<T>> Ready(ErrorInfo error)
-{
-    std::promise<Outcome<T>> promise;
-    Outcome<T> outcome;
-    outcome.error = std::move(error);
-    promise.set_value(std::move(outcome));
-    return promise.get_future();
-}
+using internal::StoppedInfo;
 
 // Places or answers a call; the outcome arrives on the callback thread.
 std::future<Outcome<Call>> Place(const std::shared_ptr<Core>& core, const Panel& panel, const CallOptions& options,
@@ -88,9 +79,8 @@ Library::~Library()
 void Library::setModem(const Modem& modem)
 {
     m_core->CheckMayBlock();
-    if (auto error = RunVoid(*m_core, [modem](Session& session, internal::Done done) {
-            session.SetModem(modem, std::move(done));
-        }))
+    if (auto error = RunVoid(
+            *m_core, [modem](Session& session, internal::Done done) { session.SetModem(modem, std::move(done)); }))
         error->Throw();
 }
 
@@ -133,8 +123,8 @@ bool Library::waitIdle(std::optional<Milliseconds> limit)
     if (limit)
         deadline = internal::Clock::now() + *limit;
     if (!m_core->Post([core, deadline, promise](Session& session) {
-            session.WaitIdle(deadline,
-                             [core, promise](bool idle) { core->Deliver([promise, idle] { promise->set_value(idle); }); });
+            session.WaitIdle(
+                deadline, [core, promise](bool idle) { core->Deliver([promise, idle] { promise->set_value(idle); }); });
         }))
         return true; // stopped: nothing is on the line any more
     return done.get();

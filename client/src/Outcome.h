@@ -49,6 +49,22 @@ template <typename T> T Unwrap(Outcome<T> outcome)
         return std::move(*outcome.value);
 }
 
+// The error of every member called after the library stopped.
+inline ErrorInfo StoppedInfo()
+{
+    return {ErrorInfo::Kind::Usage, Cause::Stopped, "the library has stopped", 0, {}, {}, {}, 0};
+}
+
+// A future that already holds its error: the work was never posted.
+template <typename T> std::future<Outcome<T>> Ready(ErrorInfo error)
+{
+    std::promise<Outcome<T>> promise;
+    Outcome<T> outcome;
+    outcome.error = std::move(error);
+    promise.set_value(std::move(outcome));
+    return promise.get_future();
+}
+
 // A future whose error is made on the thread that asks for it.
 template <typename T> std::future<T> Deferred(std::future<Outcome<T>> inner)
 {
